@@ -1,0 +1,108 @@
+#include "puzzle_text.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view puzzle_header = "\n      ID ";
+constexpr std::string_view empty_row_line = " |_|_|_|_|_|_|_|_|_|\n";
+constexpr std::string_view glyphs = "_123456789";
+constexpr std::string_view id_list_header = "\n Existujici ID: ";
+constexpr std::string_view id_separator = "; ";
+constexpr std::string_view id_list_end = "\n\n ";
+
+// Longest text of an ID: a sign and ten digits.
+constexpr std::size_t max_id_length = std::numeric_limits<std::int32_t>::digits10 + 2;
+
+// A text of bounded length, built in place.
+template <std::size_t capacity>
+struct text_buffer {
+    std::array<char, capacity> chars{};
+    std::size_t length = 0;
+
+    constexpr void append(std::string_view text) {
+        for (const char c : text) {
+            chars[length++] = c;
+        }
+    }
+
+    // The ID in decimal, with a minus sign when negative and no leading zeros.
+    constexpr void append(std::int32_t id) {
+        std::array<char, max_id_length> reversed{};
+        std::size_t count = 0;
+        // Unsigned, so that the lowest ID has a magnitude too.
+        auto magnitude = static_cast<std::uint32_t>(id);
+        if (id < 0) {
+            chars[length++] = '-';
+            magnitude = 0U - magnitude;
+        }
+        do {
+            reversed[count++] = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        while (count != 0) {
+            chars[length++] = reversed[--count];
+        }
+    }
+
+    std::string_view view() const { return {chars.data(), length}; }
+};
+
+using puzzle_text =
+    text_buffer<puzzle_header.size() + max_id_length + 1 + grid_size * empty_row_line.size() + 1>;
+
+constexpr puzzle_text make_text(const puzzle& entry) {
+    puzzle_text text;
+    text.append(puzzle_header);
+    text.append(entry.id);
+    text.append("\n");
+    for (std::size_t row = 0; row < grid_size; ++row) {
+        const std::size_t line_start = text.length;
+        text.append(empty_row_line);
+        for (std::size_t column = 0; column < grid_size; ++column) {
+            text.chars[line_start + 2 + 2 * column] = glyphs[entry.cells[row * grid_size + column]];
+        }
+    }
+    text.append("\n");
+    return text;
+}
+
+// The texts of the catalogue's puzzles, made once at compile time: answering an ID then costs a
+// single copy, which keeps a long piped session as fast as passing its output through a pipe.
+constexpr auto catalogue_texts = [] {
+    std::array<puzzle_text, puzzle_catalogue.size()> texts;
+    for (std::size_t index = 0; index < puzzle_catalogue.size(); ++index) {
+        texts[index] = make_text(puzzle_catalogue[index]);
+    }
+    return texts;
+}();
+
+void write_text(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+}  // namespace
+
+void write_puzzle(const puzzle& entry) {
+    for (std::size_t index = 0; index < puzzle_catalogue.size(); ++index) {
+        if (&entry == &puzzle_catalogue[index]) {
+            write_text(catalogue_texts[index].view());
+            return;
+        }
+    }
+    write_text(make_text(entry).view());
+}
+
+void write_id_list(std::span<const puzzle> catalogue) {
+    write_text(id_list_header);
+    std::string_view separator;
+    for (const puzzle& entry : catalogue) {
+        text_buffer<id_separator.size() + max_id_length> text;
+        text.append(separator);
+        text.append(entry.id);
+        write_text(text.view());
+        separator = id_separator;
+    }
+    write_text(id_list_end);
+}
