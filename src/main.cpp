@@ -3,21 +3,14 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string_view>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "catalogue/puzzle_catalogue.hpp"
 #include "catalogue/puzzle_text.hpp"
+#include "console/standard_streams.hpp"
 
 namespace {
 
@@ -35,36 +28,19 @@ constexpr std::string_view banner =
 constexpr std::string_view first_prompt = " Zadejte ID sudoku: \n ";
 constexpr std::string_view next_prompt = " Zadejte dalsi ID:\n ";
 
-void write_text(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
 void write_banner() {
-    write_text(banner);
-    write_text(first_prompt);
+    write_output(banner);
+    write_output(first_prompt);
 }
-
-constexpr std::size_t block_size = 64 * 1024;
 
 // Standard input, taken in blocks of whatever is at hand, so that a long piped input is read
 // in few calls while a typed line is answered as soon as it arrives.
 struct input {
-    std::array<char, block_size> buffer;
+    std::array<char, 64 * 1024> buffer;
     std::size_t next = 0;
     std::size_t end = 0;
     bool ended = false;
 };
-
-// Reads what standard input has at hand, waiting only while it has nothing; 0 at its end.
-std::size_t read_some(std::array<char, block_size>& buffer) {
-#ifdef _WIN32
-    const int count = _read(0, buffer.data(), static_cast<unsigned>(buffer.size()));
-#else
-    ssize_t count = 0;
-    do {
-        count = ::read(STDIN_FILENO, buffer.data(), buffer.size());
-    } while (count < 0 && errno == EINTR);
-#endif
-    return count > 0 ? static_cast<std::size_t>(count) : 0;
-}
 
 // Fills the emptied buffer; false once the input has ended.
 bool refill(input& in) {
@@ -73,7 +49,7 @@ bool refill(input& in) {
         // that can no longer be written ends the dialogue as the end of input does: nobody
         // would see the answers.
         in.next = 0;
-        in.end = std::fflush(stdout) == 0 ? read_some(in.buffer) : 0;
+        in.end = flush_output() ? read_input(in.buffer) : 0;
         in.ended = in.end == 0;
     }
     return !in.ended;
@@ -152,7 +128,7 @@ bool answer(const entry& typed) {
     if (typed.kind == entry_kind::id) {
         if (const puzzle* found = find_puzzle(typed.id)) {
             write_puzzle(*found);
-            write_text(next_prompt);
+            write_output(next_prompt);
             return true;
         }
         if (typed.id == quit_id) {
@@ -161,22 +137,17 @@ bool answer(const entry& typed) {
         if (typed.id == list_id) {
             write_id_list(puzzle_catalogue);
             // The list already ends with the space that begins the prompt.
-            write_text(next_prompt.substr(1));
+            write_output(next_prompt.substr(1));
             return true;
         }
     }
-    write_text(next_prompt);
+    write_output(next_prompt);
     return true;
 }
 
 }  // namespace
 
 int main() {
-    // Answers collect here and leave in large blocks; the buffer is flushed before every wait
-    // for input. It is static because standard output is flushed once more after main returns.
-    static std::array<char, block_size> output_buffer;
-    std::setvbuf(stdout, output_buffer.data(), _IOFBF, output_buffer.size());
-
     write_banner();
     input in;
     for (entry typed = read_id(in); typed.kind != entry_kind::end_of_input; typed = read_id(in)) {
@@ -185,6 +156,5 @@ int main() {
         }
     }
     // Success only when every answer has reached standard output.
-    const bool flushed = std::fflush(stdout) == 0;
-    return flushed && std::ferror(stdout) == 0 ? 0 : 1;
+    return flush_output() ? 0 : 1;
 }

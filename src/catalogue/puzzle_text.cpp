@@ -1,9 +1,10 @@
 #include "puzzle_text.hpp"
 
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <string_view>
+
+#include "console/standard_streams.hpp"
 
 namespace {
 
@@ -80,29 +81,27 @@ constexpr auto catalogue_texts = [] {
     return texts;
 }();
 
-void write_text(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
 }  // namespace
 
 void write_puzzle(const puzzle& entry) {
     for (std::size_t index = 0; index < puzzle_catalogue.size(); ++index) {
         if (&entry == &puzzle_catalogue[index]) {
-            write_text(catalogue_texts[index].view());
+            write_output(catalogue_texts[index].view());
             return;
         }
     }
-    write_text(make_text(entry).view());
+    write_output(make_text(entry).view());
 }
 
 void write_id_list(std::span<const puzzle> catalogue) {
-    write_text(id_list_header);
+    write_output(id_list_header);
     std::string_view separator;
     for (const puzzle& entry : catalogue) {
         text_buffer<id_separator.size() + max_id_length> text;
         text.append(separator);
         text.append(entry.id);
-        write_text(text.view());
+        write_output(text.view());
         separator = id_separator;
     }
-    write_text(id_list_end);
+    write_output(id_list_end);
 }
