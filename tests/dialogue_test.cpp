@@ -17,7 +17,6 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -29,28 +28,20 @@ using namespace std::chrono_literals;
 using clock_type = std::chrono::steady_clock;
 
 const std::string next_prompt = " Zadejte dalsi ID:\n ";
-
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
+constexpr std::size_t puzzle_answer_size = 207 + 20;  // the text form and the prompt
+// Far more than any input here is answered with; a program that writes on and on stops there.
+constexpr std::size_t output_limit = 16 << 20;
 
 // The expected texts come from the transcripts, which are checked byte for byte on their own.
 std::string transcript_output(const std::string& name) {
-    return read_file(std::string(TRANSCRIPT_DIR) + "/" + name + ".out");
+    std::ifstream file(std::string(TRANSCRIPT_DIR) + "/" + name + ".out", std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
-const std::string& banner() {
-    static const std::string text = transcript_output("quit_first");
-    return text;
-}
-
-// What the program answers to the catalogue's first ID, prompt included.
-std::string first_puzzle_answer() {
-    return transcript_output("every_puzzle").substr(banner().size(), 207 + next_prompt.size());
-}
-
-std::string list_answer() { return transcript_output("id_list").substr(banner().size()); }
+const std::string banner = transcript_output("quit_first");
+const std::string every_puzzle_answer = transcript_output("every_puzzle").substr(banner.size());
+const std::string first_puzzle_answer = every_puzzle_answer.substr(0, puzzle_answer_size);
+const std::string list_answer = transcript_output("id_list").substr(banner.size());
 
 struct pipe_ends {
     int read = -1;
@@ -63,14 +54,7 @@ pipe_ends make_pipe() {
     return {ends[0], ends[1]};
 }
 
-void close_fd(int& fd) {
-    if (fd >= 0) {
-        close(fd);
-        fd = -1;
-    }
-}
-
-// The program running with the given descriptors as its standard streams.
+// Starts the program with the given descriptors as its standard streams, then closes them here.
 pid_t start_program(int in, int out, int err) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -81,11 +65,37 @@ pid_t start_program(int in, int out, int err) {
     pid_t pid = -1;
     EXPECT_EQ(posix_spawn(&pid, SUDOKU_PROGRAM, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
+    for (const int fd : {in, out, err}) {
+        close(fd);
+    }
     return pid;
 }
 
-// The wait status of the program, or nothing if it has not ended by the deadline (it is then
-// killed, so that a hanging program fails the test instead of stalling it).
+// Reads until the end, `size` bytes or the deadline, whichever comes first, then closes.
+std::string read_from(int fd, clock_type::time_point deadline, std::size_t size = output_limit) {
+    std::string text;
+    std::array<char, 65536> chunk{};
+    while (text.size() < size) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - clock_type::now());
+        pollfd polled{fd, POLLIN, 0};
+        if (left <= 0ms || poll(&polled, 1, static_cast<int>(left.count())) <= 0) {
+            break;
+        }
+        const ssize_t count = read(fd, chunk.data(), std::min(chunk.size(), size - text.size()));
+        if (count <= 0) {
+            break;
+        }
+        text.append(chunk.data(), static_cast<std::size_t>(count));
+    }
+    if (text.size() < size) {
+        close(fd);
+    }
+    return text;
+}
+
+// The wait status, or nothing when the program had not ended by the deadline; it is then
+// killed, so that a hanging program fails its test instead of stalling it.
 std::optional<int> wait_for_exit(pid_t pid, clock_type::time_point deadline) {
     int status = 0;
     while (waitpid(pid, &status, WNOHANG) == 0) {
@@ -99,206 +109,133 @@ std::optional<int> wait_for_exit(pid_t pid, clock_type::time_point deadline) {
     return status;
 }
 
-// Reads from the descriptors until both are at their end or the deadline passes.
-void read_until_end(std::array<int, 2> fds, std::array<std::string*, 2> into,
-                    clock_type::time_point deadline) {
-    std::array<char, 65536> chunk{};
-    while (fds[0] >= 0 || fds[1] >= 0) {
-        std::array<pollfd, 2> polled{{{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}}};
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock_type::now());
-        if (left <= 0ms ||
-            poll(polled.data(), polled.size(), static_cast<int>(left.count())) <= 0) {
-            return;
-        }
-        for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i] >= 0 && polled[i].revents != 0) {
-                const ssize_t count = read(fds[i], chunk.data(), chunk.size());
-                if (count <= 0) {
-                    close_fd(fds[i]);
-                } else {
-                    into[i]->append(chunk.data(), static_cast<std::size_t>(count));
-                }
-            }
-        }
-    }
+bool exited_with_zero(const std::optional<int>& status) {
+    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
 }
 
 struct run_result {
     std::string output;
     std::string errors;
-    std::optional<int> status;  // nothing when the program did not end by itself
+    std::optional<int> status;
 };
 
-// Runs the program on the whole input, given as a file, as a shell redirection would.
-run_result run_program(std::string_view input, std::chrono::seconds limit = 20s) {
+// Runs the program on the whole input, given as a file, as a shell redirection would. Standard
+// output goes to `output_fd` when one is given, and is collected otherwise.
+run_result run_program(const std::string& input, int output_fd = -1) {
     std::FILE* input_file = std::tmpfile();
     std::fwrite(input.data(), 1, input.size(), input_file);
     std::fflush(input_file);
-    lseek(fileno(input_file), 0, SEEK_SET);
-    pipe_ends out = make_pipe();
-    pipe_ends err = make_pipe();
-    const pid_t pid = start_program(fileno(input_file), out.write, err.write);
+    const int in = dup(fileno(input_file));
     std::fclose(input_file);
-    close_fd(out.write);
-    close_fd(err.write);
+    lseek(in, 0, SEEK_SET);
+    const pipe_ends out = output_fd < 0 ? make_pipe() : pipe_ends{-1, output_fd};
+    const pipe_ends err = make_pipe();
+    const pid_t pid = start_program(in, out.write, err.write);
 
-    const auto deadline = clock_type::now() + limit;
+    const auto deadline = clock_type::now() + 20s;
     run_result result;
-    read_until_end({out.read, err.read}, {&result.output, &result.errors}, deadline);
-    close_fd(out.read);
-    close_fd(err.read);
+    if (out.read >= 0) {
+        result.output = read_from(out.read, deadline);
+    }
+    result.errors = read_from(err.read, deadline);
     result.status = wait_for_exit(pid, deadline);
     return result;
 }
 
-bool exited_with_zero(const std::optional<int>& status) {
-    return status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-}
-
-// Reads exactly `size` bytes, or what came before the deadline.
-std::string read_exactly(int fd, std::size_t size, std::chrono::milliseconds limit = 5s) {
-    std::string text;
-    const auto deadline = clock_type::now() + limit;
-    std::array<char, 4096> chunk{};
-    while (text.size() < size) {
-        pollfd polled{fd, POLLIN, 0};
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock_type::now());
-        if (left <= 0ms || poll(&polled, 1, static_cast<int>(left.count())) <= 0) {
-            break;
-        }
-        const ssize_t count = read(fd, chunk.data(), std::min(chunk.size(), size - text.size()));
-        if (count <= 0) {
-            break;
-        }
-        text.append(chunk.data(), static_cast<std::size_t>(count));
-    }
-    return text;
-}
-
-void send(int fd, std::string_view text) {
+void send(int fd, const std::string& text) {
     ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
 }
 
-// A program talking to the dialogue through pipes: it reads every answer, prompt included,
-// before it sends the next number, so each would time out if the program held it back.
+// A program talking to the dialogue through pipes reads every answer, prompt included, before
+// it sends the next number: an answer held back in a buffer would time out here.
 TEST(dialogue, answers_each_number_before_the_next_is_sent) {
-    pipe_ends in = make_pipe();
-    pipe_ends out = make_pipe();
-    pipe_ends err = make_pipe();
+    const pipe_ends in = make_pipe();
+    const pipe_ends out = make_pipe();
+    const pipe_ends err = make_pipe();
     const pid_t pid = start_program(in.read, out.write, err.write);
-    close_fd(in.read);
-    close_fd(out.write);
-    close_fd(err.write);
+    const auto read_answer = [&](std::size_t size) {
+        return read_from(out.read, clock_type::now() + 5s, size);
+    };
 
-    EXPECT_EQ(read_exactly(out.read, banner().size()), banner());
+    EXPECT_EQ(read_answer(banner.size()), banner);
     send(in.write, "130206\n");
-    EXPECT_EQ(read_exactly(out.read, first_puzzle_answer().size()), first_puzzle_answer());
+    EXPECT_EQ(read_answer(puzzle_answer_size), first_puzzle_answer);
     send(in.write, "2\n");
-    EXPECT_EQ(read_exactly(out.read, list_answer().size()), list_answer());
+    EXPECT_EQ(read_answer(list_answer.size()), list_answer);
     send(in.write, "99\n");
-    EXPECT_EQ(read_exactly(out.read, next_prompt.size()), next_prompt);
-    // A number or word that arrives in pieces is still read as one.
-    send(in.write, "1302");
-    std::this_thread::sleep_for(50ms);
-    send(in.write, "06 ab");
-    std::this_thread::sleep_for(50ms);
-    send(in.write, "c1\n");
-    EXPECT_EQ(read_exactly(out.read, first_puzzle_answer().size() + next_prompt.size()),
-              first_puzzle_answer() + next_prompt);
+    EXPECT_EQ(read_answer(next_prompt.size()), next_prompt);
+    // A number or a word that arrives in pieces is still read as one.
+    for (const std::string piece : {"1302", "06 ab", "c1\n"}) {
+        send(in.write, piece);
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_EQ(read_answer(puzzle_answer_size + next_prompt.size()),
+              first_puzzle_answer + next_prompt);
     send(in.write, "1\n");
 
-    std::string rest;
-    std::string errors;
-    read_until_end({out.read, err.read}, {&rest, &errors}, clock_type::now() + 5s);
-    EXPECT_EQ(rest, "");
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(read_answer(output_limit), "");
+    EXPECT_EQ(read_from(err.read, clock_type::now() + 5s), "");
     EXPECT_TRUE(exited_with_zero(wait_for_exit(pid, clock_type::now() + 5s)));
-    close_fd(in.write);
-    close_fd(out.read);
-    close_fd(err.read);
+    close(in.write);
 }
 
-// The program reads its input in large blocks; a number across the boundary of two blocks is
-// still one number.
+// The input is read in blocks of 64 KiB; a number across two blocks is still one number.
 TEST(dialogue, reads_a_number_across_input_blocks) {
     for (const std::size_t blanks : {65530U, 65533U, 65535U, 65536U, 131069U}) {
         const run_result result = run_program(std::string(blanks, ' ') + "130206\n1\n");
-        EXPECT_EQ(result.output, banner() + first_puzzle_answer()) << blanks << " blanks";
+        EXPECT_EQ(result.output, banner + first_puzzle_answer) << blanks << " blanks";
         EXPECT_TRUE(exited_with_zero(result.status));
     }
 }
 
-// Output that cannot be written must not end in a report of success, nor in a wait for input
-// whose answers nobody would see.
+// Output that cannot be written must not end in a report of success.
 TEST(dialogue, fails_when_its_output_cannot_be_written) {
     std::string many_ids;
     for (int i = 0; i < 20000; ++i) {
         many_ids += "130206\n";
     }
-    struct failure_case {
-        const char* name;
-        std::string input;
-        bool closed_pipe;  // otherwise standard output is /dev/full
-    };
-    const std::array<failure_case, 4> cases{{
-        {"full device, one answer", "130206\n1\n", false},
-        {"full device, many answers", many_ids + "1\n", false},
-        {"full device, quit at once", "1\n", false},
-        {"closed pipe, many answers", many_ids + "1\n", true},
-    }};
-    for (const failure_case& test : cases) {
-        SCOPED_TRACE(test.name);
-        std::FILE* input_file = std::tmpfile();
-        std::fwrite(test.input.data(), 1, test.input.size(), input_file);
-        std::fflush(input_file);
-        lseek(fileno(input_file), 0, SEEK_SET);
-        pipe_ends out = make_pipe();
-        const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
-        pipe_ends err = make_pipe();
-        if (test.closed_pipe) {
-            close_fd(out.read);
+    for (const std::string& input : std::vector<std::string>{"1\n", "130206\n1\n", many_ids}) {
+        for (const bool closed_pipe : {false, true}) {
+            SCOPED_TRACE((closed_pipe ? "closed pipe, input of " : "full device, input of ") +
+                         std::to_string(input.size()) + " bytes");
+            int out = -1;
+            if (closed_pipe) {
+                const pipe_ends pipe = make_pipe();
+                close(pipe.read);
+                out = pipe.write;
+            } else {
+                out = open("/dev/full", O_WRONLY | O_CLOEXEC);
+            }
+            const run_result result = run_program(input, out);
+            ASSERT_TRUE(result.status.has_value()) << "did not end";
+            EXPECT_FALSE(exited_with_zero(result.status));
+            EXPECT_EQ(result.errors, "");
         }
-        const pid_t pid =
-            start_program(fileno(input_file), test.closed_pipe ? out.write : full, err.write);
-        std::fclose(input_file);
-        close_fd(out.write);
-        close(full);
-        close_fd(err.write);
-        std::string errors;
-        std::string ignored;
-        read_until_end({err.read, -1}, {&errors, &ignored}, clock_type::now() + 20s);
-        const std::optional<int> status = wait_for_exit(pid, clock_type::now() + 20s);
-        ASSERT_TRUE(status.has_value()) << "did not end";
-        EXPECT_FALSE(exited_with_zero(status));
-        EXPECT_EQ(errors, "");
-        close_fd(out.read);
-        close_fd(err.read);
     }
 }
 
+// Nobody would see the answers: the program must not sit waiting for more input.
 TEST(dialogue, stops_waiting_for_input_once_its_output_has_failed) {
-    pipe_ends in = make_pipe();  // stays open and silent
-    pipe_ends err = make_pipe();
-    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
-    const pid_t pid = start_program(in.read, full, err.write);
-    close(full);
-    close_fd(err.write);
+    const pipe_ends in = make_pipe();  // stays open and silent
+    const pipe_ends err = make_pipe();
+    const pid_t pid = start_program(in.read, open("/dev/full", O_WRONLY | O_CLOEXEC), err.write);
     const std::optional<int> status = wait_for_exit(pid, clock_type::now() + 5s);
     ASSERT_TRUE(status.has_value()) << "still waiting for input";
     EXPECT_FALSE(exited_with_zero(status));
-    close_fd(in.read);
-    close_fd(in.write);
-    close_fd(err.read);
+    close(in.write);
+    close(err.read);
 }
 
-// Splits the output after the banner into answers; false if anything else is in it.
-bool consists_of_answers(std::string_view output, const std::vector<std::string>& answers) {
-    if (!output.starts_with(banner())) {
+// Whether the output is the banner followed by nothing but whole answers.
+bool consists_of_answers(std::string_view output) {
+    std::vector<std::string> answers{list_answer, next_prompt};
+    for (std::size_t start = 0; start < every_puzzle_answer.size(); start += puzzle_answer_size) {
+        answers.push_back(every_puzzle_answer.substr(start, puzzle_answer_size));
+    }
+    if (!output.starts_with(banner)) {
         return false;
     }
-    output.remove_prefix(banner().size());
+    output.remove_prefix(banner.size());
     while (!output.empty()) {
         const auto match = std::find_if(answers.begin(), answers.end(), [&](const auto& answer) {
             return output.starts_with(answer);
@@ -311,26 +248,25 @@ bool consists_of_answers(std::string_view output, const std::vector<std::string>
     return true;
 }
 
-// Arbitrary bytes, biased towards what a reader of numbers may trip over.
+// Arbitrary bytes, with pieces that a reader of numbers may trip over mixed in.
 std::string random_input(std::mt19937& random) {
-    static const std::array<std::string_view, 16> pieces{
+    static const std::array<std::string, 16> pieces{
         "130206",     "140206", "170206",     "2",
         " ",          "\n",     "\r\n",       "\t",
         "+",          "-",      "0000000000", "99999999999999999999",
-        "4294967297", "x",      "+-",         std::string_view("\0", 1)};
+        "4294967297", "x",      "+-",         std::string(1, '\0')};
+    const auto pick = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
     std::string input;
-    const auto length = std::uniform_int_distribution<int>(0, 60)(random);
-    for (int i = 0; i < length; ++i) {
-        switch (std::uniform_int_distribution<int>(0, 3)(random)) {
-            case 0:  // any byte at all, high and control bytes included
-                input += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
-                break;
-            case 1:
-                input += static_cast<char>(std::uniform_int_distribution<int>('0', '9')(random));
-                break;
-            default:
-                input += pieces[std::uniform_int_distribution<std::size_t>(0, 15)(random)];
-                break;
+    for (int length = pick(0, 60); length > 0; --length) {
+        const int kind = pick(0, 3);
+        if (kind == 0) {
+            input += static_cast<char>(pick(0, 255));
+        } else if (kind == 1) {
+            input += static_cast<char>(pick('0', '9'));
+        } else {
+            input += pieces[static_cast<std::size_t>(pick(0, pieces.size() - 1))];
         }
     }
     return input;
@@ -340,18 +276,13 @@ std::string random_input(std::mt19937& random) {
 class arbitrary_input : public testing::TestWithParam<unsigned> {};
 
 TEST_P(arbitrary_input, ends_by_itself_with_nothing_but_answers) {
-    const std::string whole = transcript_output("every_puzzle").substr(banner().size());
-    std::vector<std::string> answers{list_answer(), next_prompt};
-    for (std::size_t start = 0; start < whole.size(); start += 207 + next_prompt.size()) {
-        answers.push_back(whole.substr(start, 207 + next_prompt.size()));
-    }
     std::mt19937 random(GetParam());
     for (int run = 0; run < 500; ++run) {
         const std::string input = random_input(random);
         const run_result result = run_program(input);
         ASSERT_TRUE(exited_with_zero(result.status)) << "run " << run << ", input: " << input;
         ASSERT_EQ(result.errors, "") << "run " << run;
-        ASSERT_TRUE(consists_of_answers(result.output, answers)) << "run " << run;
+        ASSERT_TRUE(consists_of_answers(result.output)) << "run " << run;
     }
 }
 

@@ -15,7 +15,7 @@ execute_process(
   OUTPUT_FILE "${actual}"
   ERROR_VARIABLE errors
   RESULT_VARIABLE status
-  TIMEOUT 20)
+  TIMEOUT 10)
 
 if(NOT status STREQUAL "0")
   message(FATAL_ERROR "${name}: exit status ${status}, expected 0")
