@@ -36,7 +36,7 @@ void write_banner() {
 // Standard input, taken in blocks of whatever is at hand, so that a long piped input is read
 // in few calls while a typed line is answered as soon as it arrives.
 struct input {
-    std::array<char, 64 * 1024> buffer;
+    std::array<char, stream_block_size> buffer;
     std::size_t next = 0;
     std::size_t end = 0;
     bool ended = false;
@@ -83,7 +83,8 @@ struct entry {
 
 // Reads the next number the way a formatted read of a decimal integer does: blanks first, an
 // optional sign, then the digits, leaving the character after them unread. Unlike such a read,
-// it never stops on a word that holds no number, and never lets a long number wrap around.
+// it drops a word that holds no number instead of leaving it unread for ever, and it never
+// lets a long number wrap around.
 entry read_id(input& in) {
     std::optional<char> c = peek(in);
     while (c && is_blank(*c)) {

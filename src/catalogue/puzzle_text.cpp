@@ -49,7 +49,7 @@ struct text_buffer {
         }
     }
 
-    std::string_view view() const { return {chars.data(), length}; }
+    [[nodiscard]] std::string_view view() const { return {chars.data(), length}; }
 };
 
 using puzzle_text =

@@ -12,10 +12,8 @@
 
 namespace {
 
-// One block matches a pipe's capacity: larger blocks made a piped session no faster.
-constexpr std::size_t block_size = 64 * 1024;
-
-std::array<char, block_size> collected;
+// What was written and not yet sent on: the buffer of standard output.
+std::array<char, stream_block_size> collected;
 std::size_t collected_size = 0;
 bool output_failed = false;
 

@@ -4,6 +4,10 @@
 #include <span>
 #include <string_view>
 
+// Input is read and output written in blocks of this size, a pipe's capacity: larger blocks
+// made a piped session no faster.
+inline constexpr std::size_t stream_block_size = std::size_t{64} * 1024;
+
 // Reads what standard input has at hand into the buffer, waiting only while it has nothing.
 // Yields the number of bytes read, 0 once the input has ended or cannot be read.
 std::size_t read_input(std::span<char> buffer);
