@@ -60,17 +60,14 @@ constexpr std::array<catalogue_entry, 5> expected_entries{{
     {170206, 27},
 }};
 
-TEST(puzzle_catalogue, holds_the_five_puzzles_in_order_of_their_ids) {
+// The five puzzles in order of their IDs, each a proper sudoku: digits 0 to 9, no digit twice
+// in a row, column or box, the known number of givens, and exactly one solution.
+TEST(puzzle_catalogue, holds_five_proper_sudokus_in_order_of_their_ids) {
     ASSERT_EQ(puzzle_catalogue.size(), expected_entries.size());
-    for (std::size_t index = 0; index < expected_entries.size(); ++index) {
-        EXPECT_EQ(puzzle_catalogue[index].id, expected_entries[index].id);
-    }
-}
-
-TEST(puzzle_catalogue, every_grid_is_a_proper_sudoku) {
     for (std::size_t index = 0; index < puzzle_catalogue.size(); ++index) {
         const puzzle& entry = puzzle_catalogue[index];
         SCOPED_TRACE(entry.id);
+        EXPECT_EQ(entry.id, expected_entries[index].id);
         grid cells = entry.cells;
         int givens = 0;
         for (std::size_t cell = 0; cell < cell_count; ++cell) {
@@ -85,13 +82,10 @@ TEST(puzzle_catalogue, every_grid_is_a_proper_sudoku) {
     }
 }
 
-TEST(find_puzzle, finds_each_catalogue_id) {
+TEST(find_puzzle, finds_exactly_the_catalogue_ids) {
     for (const puzzle& entry : puzzle_catalogue) {
         EXPECT_EQ(find_puzzle(entry.id), &entry) << entry.id;
     }
-}
-
-TEST(find_puzzle, finds_nothing_for_other_numbers) {
     for (const std::int32_t id :
          {1, 2, 0, -130206, -170206, 130207, 120206, 180206, 999999, 100000, 13020,
           std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()}) {
