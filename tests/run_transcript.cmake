@@ -2,21 +2,27 @@
 # expected output, byte for byte. The program must end by itself with exit status 0 and write
 # nothing to standard error.
 #
-#   cmake -DPROGRAM=<program> -DTRANSCRIPT=<dir>/<name> -DWORK_DIR=<dir> -P run_transcript.cmake
+#   cmake [-DLAUNCHER=<wine>] -DPROGRAM=<program> [-DLINE_END=CRLF] -DTRANSCRIPT=<dir>/<name>
+#         -DWORK_DIR=<dir> -P run_transcript.cmake
 #
-# <name>.in is the input, <name>.out the expected output.
+# <name>.in is the input, <name>.out the expected output. LAUNCHER runs a cross-built program;
+# with LINE_END=CRLF each line the program writes must end in CR LF, as on Windows.
 
 get_filename_component(name "${TRANSCRIPT}" NAME)
 set(actual "${WORK_DIR}/${name}.actual")
 
 execute_process(
-  COMMAND ${PROGRAM}
+  COMMAND ${LAUNCHER} ${PROGRAM}
   INPUT_FILE "${TRANSCRIPT}.in"
   OUTPUT_FILE "${actual}"
   ERROR_VARIABLE errors
   RESULT_VARIABLE status
   TIMEOUT 10)
 
+if(LAUNCHER AND status STREQUAL "126" AND errors MATCHES "Exec format error")
+  message("${LAUNCHER} cannot start: this machine runs no 32-bit programs")
+  return()
+endif()
 if(NOT status STREQUAL "0")
   message(FATAL_ERROR "${name}: exit status ${status}, expected 0")
 endif()
@@ -24,12 +30,20 @@ if(NOT errors STREQUAL "")
   message(FATAL_ERROR "${name}: wrote to standard error:\n${errors}")
 endif()
 
+set(expected "${TRANSCRIPT}.out")
+if(LINE_END STREQUAL "CRLF")
+  file(READ "${expected}" text)
+  string(REPLACE "\n" "\r\n" text "${text}")
+  set(expected "${WORK_DIR}/${name}.expected")
+  file(WRITE "${expected}" "${text}")
+endif()
+
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E compare_files "${TRANSCRIPT}.out" "${actual}"
+  COMMAND ${CMAKE_COMMAND} -E compare_files "${expected}" "${actual}"
   RESULT_VARIABLE differs)
 if(differs)
-  file(READ "${TRANSCRIPT}.out" expected_text HEX)
+  file(READ "${expected}" expected_text HEX)
   file(READ "${actual}" actual_text HEX)
-  message(FATAL_ERROR "${name}: output differs from ${TRANSCRIPT}.out\n"
+  message(FATAL_ERROR "${name}: output differs from ${expected}\n"
                       "expected (hex): ${expected_text}\nactual (hex):   ${actual_text}")
 endif()
