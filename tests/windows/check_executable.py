@@ -60,12 +60,13 @@ class Block:
     """One node of the version record: a key, a value and the blocks inside it."""
     key: str
     is_text: bool
-    value_length: int
-    value: bytes
+    value: bytes  # as long as the node says: a text value with its zero characters
     children: list = field(default_factory=list)
 
 
 class Executable:
+    """The parts of a PE file that the checks read: headers, sections, imports, resources."""
+
     def __init__(self, data):
         self.data = data
         pe = self.u32(0x3C)
@@ -108,6 +109,8 @@ class Executable:
 
     def resources(self):
         """Every resource, as (type, name, language) with its data."""
+        if not self.resource_rva:
+            return []
         base = self.offset(self.resource_rva)
 
         def entries(directory):
@@ -142,7 +145,7 @@ def read_block(data, at=0):
     key = data[at + 6:key_end].decode("utf-16-le")
     value_at = (key_end + 2 + 3) & ~3
     value_size = value_length * 2 if kind == 1 else value_length
-    block = Block(key, kind == 1, value_length, data[value_at:value_at + value_size])
+    block = Block(key, kind == 1, data[value_at:value_at + value_size])
     child_at = (value_at + value_size + 3) & ~3
     while child_at < end:
         child, child_at = read_block(data, child_at)
