@@ -1,8 +1,18 @@
-# The 32-bit Windows executable that ships, cross-built with Debian's MinGW-w64
-# (package g++-mingw-w64-i686). Its tests run it under Wine.
+# The 32-bit Windows executable, cross-built with Debian's MinGW-w64
+# (package g++-mingw-w64-i686).
+#
+#   cmake --preset win32
 
+set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
-set(toolchain_prefix i686-w64-mingw32)
-include(${CMAKE_CURRENT_LIST_DIR}/mingw_w64.cmake)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+# Programs the build and tests run (Python, Wine) are the host's; libraries and headers are
+# the target's only.
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

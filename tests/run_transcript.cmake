@@ -2,27 +2,31 @@
 # expected output, byte for byte. The program must end by itself with exit status 0 and write
 # nothing to standard error.
 #
-#   cmake [-DLAUNCHER=<wine>] -DPROGRAM=<program> [-DLINE_END=CRLF] -DTRANSCRIPT=<dir>/<name>
-#         -DWORK_DIR=<dir> -P run_transcript.cmake
+#   cmake -DPROGRAM=<program> -DTRANSCRIPT=<dir>/<name> -DWORK_DIR=<dir> [-DLINE_END=CRLF]
+#         -P run_transcript.cmake
+#   cmake -DRESULTS_DIR=<dir> -DTRANSCRIPT=<dir>/<name> -DLINE_END=CRLF -P run_transcript.cmake
 #
-# <name>.in is the input, <name>.out the expected output. LAUNCHER runs a cross-built program;
-# with LINE_END=CRLF each line the program writes must end in CR LF, as on Windows.
+# <name>.in is the input, <name>.out the expected output. With LINE_END=CRLF each line the
+# program writes must end in CR LF, as on Windows. RESULTS_DIR holds the runs of a cross-built
+# program, made under Wine by windows/run_transcripts_under_wine.sh.
 
 get_filename_component(name "${TRANSCRIPT}" NAME)
-set(actual "${WORK_DIR}/${name}.actual")
-
-execute_process(
-  COMMAND ${LAUNCHER} ${PROGRAM}
-  INPUT_FILE "${TRANSCRIPT}.in"
-  OUTPUT_FILE "${actual}"
-  ERROR_VARIABLE errors
-  RESULT_VARIABLE status
-  TIMEOUT 10)
-
-if(LAUNCHER AND status STREQUAL "126" AND errors MATCHES "Exec format error")
-  message("${LAUNCHER} cannot start: this machine runs no 32-bit programs")
-  return()
+if(RESULTS_DIR)
+  set(WORK_DIR "${RESULTS_DIR}")
+  set(actual "${RESULTS_DIR}/${name}.actual")
+  file(READ "${RESULTS_DIR}/${name}.errors" errors)
+  file(STRINGS "${RESULTS_DIR}/${name}.status" status)
+else()
+  set(actual "${WORK_DIR}/${name}.actual")
+  execute_process(
+    COMMAND ${PROGRAM}
+    INPUT_FILE "${TRANSCRIPT}.in"
+    OUTPUT_FILE "${actual}"
+    ERROR_VARIABLE errors
+    RESULT_VARIABLE status
+    TIMEOUT 10)
 endif()
+
 if(NOT status STREQUAL "0")
   message(FATAL_ERROR "${name}: exit status ${status}, expected 0")
 endif()
