@@ -7,20 +7,24 @@
 #
 #   run_in_vm.sh DIR COMMAND [ARGUMENT...]
 #
-# Needs qemu-system-x86, busybox-static and linux-image-amd64. Writes what the command writes
-# and exits with its status.
+# The command runs in DIR. Needs qemu-system-x86, busybox-static and linux-image-amd64. Writes
+# what the command writes and exits with its status.
 set -euo pipefail
 
 dir=$(realpath "$1")
 shift
 kernel=$(find /boot -name 'vmlinuz-*' | sort -V | tail -n 1)
+if [[ -z $kernel ]]; then
+    echo "no kernel in /boot for the emulated machine: install linux-image-amd64"
+    exit 1
+fi
 modules=/lib/modules/${kernel#/boot/vmlinuz-}/kernel
 # The host's files reach the machine through 9p over virtio; each module after those it needs.
 module_names=(virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev virtio_pci
     netfs fscache 9pnet 9pnet_virtio 9p)
 
 initrd=$dir/vm_initrd
-rm -rf "$initrd" "$dir/vm_status"
+rm -rf "$initrd" "$dir/vm_status" "$dir/vm_output"
 mkdir -p "$initrd/bin" "$initrd/root" "$dir/tmp" "$dir/wine_prefix"
 cp /bin/busybox "$initrd/bin/"
 for name in "${module_names[@]}"; do
@@ -39,7 +43,8 @@ mount -t devtmpfs dev /root/dev
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 work /root$dir
 mount -t tmpfs -o mode=1777 tmp /root$dir/tmp
 mount -t tmpfs wine_prefix /root$dir/wine_prefix
-chroot /root /usr/bin/env -i PATH=/usr/bin:/bin HOME=$dir TMPDIR=$dir/tmp /bin/bash -c 'cd $dir && . $dir/vm_command >$dir/vm_output 2>&1; echo \$? >$dir/vm_status'
+chroot /root /usr/bin/env -i PATH=/usr/bin:/bin HOME=$dir TMPDIR=$dir/tmp \\
+    /bin/bash -c 'cd $dir && . $dir/vm_command >$dir/vm_output 2>&1; echo \$? >$dir/vm_status'
 poweroff -f
 EOF
 chmod +x "$initrd/init"
