@@ -1,9 +1,9 @@
 #!/bin/bash
 # Runs a command in a small emulated x86-64 machine, for hosts that cannot run 32-bit programs
 # themselves, such as Wine's 32-bit loader. The machine boots the host's Debian kernel and sees
-# the host's files at the same paths, read-only, except DIR, which it can write. For Wine,
-# DIR/tmp (the machine's TMPDIR) and DIR/wine_prefix are in memory: the server's socket cannot
-# live in the shared folder, and a prefix there would be slow to make.
+# the host's files at the same paths, read-only, except DIR, which it can write. Its TMPDIR,
+# DIR/tmp, is in memory: Wine's server cannot keep its socket in the shared folder, and a Wine
+# prefix there would be slow to make.
 #
 #   run_in_vm.sh DIR COMMAND [ARGUMENT...]
 #
@@ -25,7 +25,7 @@ module_names=(virtio_ring virtio virtio_pci_legacy_dev virtio_pci_modern_dev vir
 
 initrd=$dir/vm_initrd
 rm -rf "$initrd" "$dir/vm_status" "$dir/vm_output"
-mkdir -p "$initrd/bin" "$initrd/root" "$dir/tmp" "$dir/wine_prefix"
+mkdir -p "$initrd/bin" "$initrd/root" "$dir/tmp"
 cp /bin/busybox "$initrd/bin/"
 for name in "${module_names[@]}"; do
     find "$modules" -name "$name.ko" -exec cp {} "$initrd/" \;
@@ -42,7 +42,6 @@ mount -t sysfs sys /root/sys
 mount -t devtmpfs dev /root/dev
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 work /root$dir
 mount -t tmpfs -o mode=1777 tmp /root$dir/tmp
-mount -t tmpfs wine_prefix /root$dir/wine_prefix
 chroot /root /usr/bin/env -i PATH=/usr/bin:/bin HOME=$dir TMPDIR=$dir/tmp \\
     /bin/bash -c 'cd $dir && . $dir/vm_command >$dir/vm_output 2>&1; echo \$? >$dir/vm_status'
 poweroff -f

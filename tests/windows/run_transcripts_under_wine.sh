@@ -21,8 +21,11 @@ if ! version=$(wine --version 2>&1); then
     exec "$(dirname "$0")/run_in_vm.sh" "$results" bash "$0" "$@"
 fi
 
-export WINEPREFIX=$results/wine_prefix WINEDEBUG=-all
+# A prefix of the runs' own, under TMPDIR, which the emulated machine keeps in memory.
+WINEPREFIX=$(mktemp -d)
+export WINEPREFIX WINEDEBUG=-all
 export WINEDLLOVERRIDES=mscoree,mshtml= # no offer to install .NET or a browser engine
+trap 'wineserver -k; rm -rf "$WINEPREFIX"' EXIT
 # One server for all runs and a prefix made once. They and the prefix's background processes
 # get no pipe of the caller's, which they would hold open.
 wineserver -p </dev/null >/dev/null 2>&1
@@ -39,4 +42,3 @@ for input in "$transcripts"/*.in; do
     echo "$status" >"$results/$name.status"
     echo "$name: exit status $status"
 done
-wineserver -k
