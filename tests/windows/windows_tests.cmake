@@ -2,12 +2,14 @@
 # file (its headers, imports and resources, and that a clean rebuild gives the same bytes), and
 # its dialogue is run under Wine.
 
+# The system's own Python, which sees Debian's python3-pefile, rather than another on the PATH.
+if(NOT DEFINED Python3_ROOT_DIR)
+  set(Python3_ROOT_DIR /usr)
+endif()
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
-set(check_executable "${CMAKE_CURRENT_LIST_DIR}/check_executable.py")
 add_test(NAME executable.check
-  COMMAND ${Python3_EXECUTABLE} ${check_executable} $<TARGET_FILE:sudoku>)
-add_test(NAME executable.check_finds_faults
-  COMMAND ${Python3_EXECUTABLE} ${check_executable} --faults $<TARGET_FILE:sudoku>)
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_executable.py
+    $<TARGET_FILE:sudoku> ${PROJECT_SOURCE_DIR}/resources/sudoku.ico)
 add_test(NAME executable.rebuild_is_identical
   COMMAND ${CMAKE_COMMAND}
     "-DSOURCE_DIR=${PROJECT_SOURCE_DIR}"
