@@ -1,0 +1,187 @@
+"""Drives the built program through its standard streams, as a user or another program would.
+
+    python3 dialogue_test.py PROGRAM [TEST_CLASS...]
+
+A Windows PROGRAM.exe runs under Wine and must end each line it writes in CR LF. Where Wine's
+32-bit loader cannot run, the tests run in an emulated machine.
+"""
+
+import os
+import random
+import re
+import resource
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+PROGRAM = os.path.abspath(sys.argv.pop(1))
+UNDER_WINE = PROGRAM.endswith(".exe")
+COMMAND = ["wine", PROGRAM] if UNDER_WINE else [PROGRAM]
+TRANSCRIPTS = Path(__file__).parent / "transcripts"
+# Far more than any input here is answered with: a program that writes on and on stops there.
+OUTPUT_LIMIT = 16 << 20
+TIME_LIMIT = 60 if UNDER_WINE else 10  # seconds for a run, for one that never ends
+
+BANNER = (TRANSCRIPTS / "quit_first.out").read_bytes()
+NEXT_PROMPT = b" Zadejte dalsi ID:\n "
+LIST_ANSWER = (TRANSCRIPTS / "id_list.out").read_bytes()[len(BANNER) :]
+EVERY_PUZZLE = (TRANSCRIPTS / "every_puzzle.out").read_bytes()[len(BANNER) :]
+# Each puzzle's answer, the prompt after it included, by its ID.
+ANSWERS = {
+    int(text.split()[1]): text + NEXT_PROMPT for text in EVERY_PUZZLE.split(NEXT_PROMPT)[:-1]
+}
+
+
+def run(input_bytes, stdout=None):
+    """The status, output and errors of a run on the whole input, which must end in time."""
+    with tempfile.TemporaryFile() as output, tempfile.TemporaryFile() as errors:
+        done = subprocess.run(
+            COMMAND, input=input_bytes, stdout=stdout or output, stderr=errors, timeout=TIME_LIMIT
+        )
+        output.seek(0)
+        errors.seek(0)
+        return done.returncode, output.read(), errors.read()
+
+
+def expected_output(input_bytes):
+    """The dialogue on any input: each number is answered, and a word that does not start with
+    one is dropped whole and answered with the prompt, until the end of input or a 1."""
+    output = BANNER
+    for number in re.findall(rb"([+-]?[0-9]+)|[^ \t\n\r\v\f]+", input_bytes):
+        value = int(number) if number else None
+        if value == 1:
+            break
+        output += LIST_ANSWER if value == 2 else ANSWERS.get(value, NEXT_PROMPT)
+    return output
+
+
+def setUpModule():
+    """Under Wine, starts one server for all runs and makes a prefix of their own; neither gets a
+    pipe of ours to hold open. Then limits every file written, the program's output too."""
+    if UNDER_WINE:
+        os.environ.update(WINEPREFIX=tempfile.mkdtemp(), WINEDEBUG="-all")
+        os.environ["WINEDLLOVERRIDES"] = "mscoree,mshtml="  # no offer of .NET or a browser
+        unittest.addModuleCleanup(shutil.rmtree, os.environ["WINEPREFIX"])
+        unittest.addModuleCleanup(subprocess.run, ["wineserver", "-k"])
+        quiet = subprocess.DEVNULL
+        subprocess.run(["wineserver", "-p"], stdin=quiet, stdout=quiet, stderr=quiet, check=True)
+        subprocess.run(["wine", "wineboot"], stdin=quiet, stdout=quiet, stderr=quiet, check=True)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (OUTPUT_LIMIT, OUTPUT_LIMIT))
+
+
+class Transcripts(unittest.TestCase):
+    def cases(self):
+        for path in sorted(TRANSCRIPTS.glob("*.in")):
+            yield path.stem, path.read_bytes(), path.with_suffix(".out").read_bytes()
+        # Input is read in blocks of 64 KiB: what crosses from one to the next is still one.
+        for size in (65530, 65533, 65535, 65536, 131069):
+            yield f"{size} blanks", b" " * size + b"130206\n1\n", BANNER + ANSWERS[130206]
+        yield "a long word", b"x" * 100000 + b" 1\n", BANNER + NEXT_PROMPT
+        yield "a long number", b"0" * 100000 + b"130206 1", BANNER + ANSWERS[130206]
+
+    def test_each_input_gets_exactly_its_output(self):
+        for name, input_bytes, expected in self.cases():
+            with self.subTest(name):
+                if UNDER_WINE:
+                    expected = expected.replace(b"\n", b"\r\n")
+                self.assertEqual(run(input_bytes), (0, expected, b""))
+
+
+def read(pipe, size=OUTPUT_LIMIT):
+    """Up to `size` bytes, fewer when the pipe ends or stays silent for five seconds."""
+    text = b""
+    while len(text) < size and select.select([pipe], [], [], 5)[0]:
+        chunk = os.read(pipe.fileno(), size - len(text))
+        if not chunk:
+            break
+        text += chunk
+    return text
+
+
+class Interaction(unittest.TestCase):
+    def test_answers_each_number_before_the_next_is_sent(self):
+        """Another program reads every answer, prompt included, before it sends the next number:
+        an answer held back in a buffer would never come."""
+        pipe = subprocess.PIPE
+        dialogue = subprocess.Popen(COMMAND, stdin=pipe, stdout=pipe, stderr=pipe)
+        # However the test ends, the program ends with it.
+        self.addCleanup(dialogue.communicate)
+        self.addCleanup(dialogue.kill)
+        self.assertEqual(read(dialogue.stdout, len(BANNER)), BANNER)
+        for pieces, answer in [
+            ([b"130206\n"], ANSWERS[130206]),
+            ([b"2\n"], LIST_ANSWER),
+            ([b"99\n"], NEXT_PROMPT),
+            # A number or a word that arrives in pieces is still read as one.
+            ([b"1302", b"06 ab", b"c1\n"], ANSWERS[130206] + NEXT_PROMPT),
+            ([b"1\n"], b""),
+        ]:
+            for piece in pieces:
+                dialogue.stdin.write(piece)
+                dialogue.stdin.flush()
+                time.sleep(0.05)
+            self.assertEqual(read(dialogue.stdout, len(answer)), answer)
+        self.assertEqual(dialogue.wait(5), 0)
+        self.assertEqual(read(dialogue.stdout) + read(dialogue.stderr), b"")
+
+
+class OutputFailure(unittest.TestCase):
+    def test_output_that_cannot_be_written_is_a_failure(self):
+        for input_bytes in (b"1\n", b"130206\n1\n", b"130206\n" * 20000):
+            for device in ("/dev/full", "a closed pipe"):
+                with self.subTest(device, input_size=len(input_bytes)):
+                    if device == "/dev/full":
+                        output = os.open(device, os.O_WRONLY)
+                    else:
+                        closed, output = os.pipe()
+                        os.close(closed)
+                    status, _, errors = run(input_bytes, stdout=output)
+                    os.close(output)
+                    self.assertNotEqual(status, 0)
+                    self.assertEqual(errors, b"")
+
+    def test_no_wait_for_input_once_output_has_failed(self):
+        """Nobody would see the answers."""
+        silent, kept_open = os.pipe()
+        with open("/dev/full", "wb") as full:
+            done = subprocess.run(COMMAND, stdin=silent, stdout=full, timeout=5)
+        os.close(silent)
+        os.close(kept_open)
+        self.assertNotEqual(done.returncode, 0)
+
+
+class RandomInput(unittest.TestCase):
+    # Pieces that a reader of numbers may trip over, mixed with arbitrary bytes and digits.
+    PIECES = b"130206 140206 150206 160206 170206 2 + - +- x 0000000000 4294967297".split()
+    PIECES += [b"99999999999999999999", b" ", b"\n", b"\r\n", b"\t", b"\0"]
+
+    def test_arbitrary_bytes_get_exactly_their_answers(self):
+        generator = random.Random(110206)
+        for _ in range(2000):
+            input_bytes = b"".join(
+                generator.choice(
+                    [
+                        bytes([generator.randrange(256)]),
+                        b"%d" % generator.randrange(10),
+                        generator.choice(self.PIECES),
+                    ]
+                )
+                for _ in range(generator.randrange(60))
+            )
+            # The first failure ends the test: a program that hangs would time out on each run.
+            self.assertEqual(run(input_bytes), (0, expected_output(input_bytes), b""), input_bytes)
+
+
+if __name__ == "__main__":
+    wine = UNDER_WINE and subprocess.run(["wine", "--version"], capture_output=True)
+    if wine and b"Exec format error" in wine.stderr:
+        print("this machine runs no 32-bit programs: running Wine in an emulated machine")
+        machine = Path(__file__).parents[1] / ".ci" / "run_in_vm.sh"
+        test = [sys.executable, os.path.abspath(__file__), PROGRAM, *sys.argv[1:]]
+        os.execv(machine, [machine, os.getcwd(), *test])
+    unittest.main()
