@@ -1,0 +1,26 @@
+# Makes the release from clean builds: sudoku-<version>-Linux.tar.gz, sudoku-<version>-win32.zip
+# and their SHA256SUMS, in build/release. Each package is made by a workflow preset, whose date
+# for every file is the program's own, so the same sources always give the same bytes.
+#
+#   cmake -P cmake/release.cmake
+
+cmake_minimum_required(VERSION 3.25)
+cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH source_dir)
+set(release_dir "${source_dir}/build/release")
+
+file(REMOVE_RECURSE "${release_dir}")
+foreach(workflow IN ITEMS release-linux release-win32)
+  execute_process(COMMAND "${CMAKE_COMMAND}" --workflow --preset ${workflow} --fresh
+    WORKING_DIRECTORY "${source_dir}" COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+# CPack's staging folder.
+file(REMOVE_RECURSE "${release_dir}/_CPack_Packages")
+
+file(GLOB packages RELATIVE "${release_dir}" "${release_dir}/sudoku-*")
+set(sums "")
+foreach(package IN LISTS packages)
+  file(SHA256 "${release_dir}/${package}" sum)
+  string(APPEND sums "${sum}  ${package}\n")
+endforeach()
+file(WRITE "${release_dir}/SHA256SUMS" "${sums}")
+message(STATUS "Release in ${release_dir}:\n${sums}")
