@@ -35,17 +35,25 @@ EVERY_PUZZLE = (TRANSCRIPTS / "every_puzzle.out").read_bytes()[len(BANNER) :]
 ANSWERS = {
     int(text.split()[1]): text + NEXT_PROMPT for text in EVERY_PUZZLE.split(NEXT_PROMPT)[:-1]
 }
+# Every kind of answer in turn: in a long run of them, one lost, repeated or moved shows.
+LONG_RUN = [b"%d" % puzzle_id for puzzle_id in ANSWERS] + [b"2", b"99", b"abc"]
 
 
-def run(input_bytes, stdout=None):
-    """The status, output and errors of a run on the whole input, which must end in time."""
+def run(input_bytes, stdin=None, stdout=None, **options):
+    """The status, output and errors of a run on the whole input, or on `stdin` where one is
+    given, writing to `stdout` where one is given; the run must end in time."""
     with tempfile.TemporaryFile() as output, tempfile.TemporaryFile() as errors:
-        done = subprocess.run(
-            COMMAND, input=input_bytes, stdout=stdout or output, stderr=errors, timeout=TIME_LIMIT
-        )
+        send = input_bytes if stdin is None else None
+        streams = dict(stdin=stdin, stdout=stdout or output, stderr=errors)
+        done = subprocess.run(COMMAND, input=send, timeout=TIME_LIMIT, **streams, **options)
         output.seek(0)
         errors.seek(0)
         return done.returncode, output.read(), errors.read()
+
+
+def as_written(text):
+    """The text as the program writes it: in text mode on Windows, each line ends in CR LF."""
+    return text.replace(b"\n", b"\r\n") if UNDER_WINE else text
 
 
 def expected_output(input_bytes):
@@ -84,13 +92,18 @@ class Transcripts(unittest.TestCase):
             yield f"{size} blanks", b" " * size + b"130206\n1\n", BANNER + ANSWERS[130206]
         yield "a long word", b"x" * 100000 + b" 1\n", BANNER + NEXT_PROMPT
         yield "a long number", b"0" * 100000 + b"130206 1", BANNER + ANSWERS[130206]
+        # Answers that fill many 64 KiB output blocks between two reads, or one block a line.
+        for name, separator in ("a long run on one line", b" "), ("a long run piped", b"\n"):
+            input_bytes = separator.join(LONG_RUN * 400) + b"\n1\n"
+            yield name, input_bytes, expected_output(input_bytes)
 
     def test_each_input_gets_exactly_its_output(self):
         for name, input_bytes, expected in self.cases():
             with self.subTest(name):
-                if UNDER_WINE:
-                    expected = expected.replace(b"\n", b"\r\n")
-                self.assertEqual(run(input_bytes), (0, expected, b""))
+                status, output, errors = run(input_bytes)
+                # Apart, not in a tuple, whose diff of two long outputs would take minutes.
+                self.assertEqual(output, as_written(expected))
+                self.assertEqual((status, errors), (0, b""))
 
 
 def read(pipe, size=OUTPUT_LIMIT):
@@ -113,13 +126,16 @@ class Interaction(unittest.TestCase):
         # However the test ends, the program ends with it.
         self.addCleanup(dialogue.communicate)
         self.addCleanup(dialogue.kill)
-        self.assertEqual(read(dialogue.stdout, len(BANNER)), BANNER)
+        long_run = b" ".join(LONG_RUN * 100) + b"\n"
         for pieces, answer in [
+            ([], BANNER),
             ([b"130206\n"], ANSWERS[130206]),
             ([b"2\n"], LIST_ANSWER),
             ([b"99\n"], NEXT_PROMPT),
             # A number or a word that arrives in pieces is still read as one.
             ([b"1302", b"06 ab", b"c1\n"], ANSWERS[130206] + NEXT_PROMPT),
+            # Many output blocks for one line: the last, partly filled one leaves too.
+            ([long_run], expected_output(long_run)[len(BANNER) :]),
             ([b"1\n"], b""),
         ]:
             for piece in pieces:
@@ -131,7 +147,7 @@ class Interaction(unittest.TestCase):
         self.assertEqual(read(dialogue.stdout) + read(dialogue.stderr), b"")
 
 
-class OutputFailure(unittest.TestCase):
+class StreamFailure(unittest.TestCase):
     def test_output_that_cannot_be_written_is_a_failure(self):
         for input_bytes in (b"1\n", b"130206\n1\n", b"130206\n" * 20000):
             for device in ("/dev/full", "a closed pipe"):
@@ -154,6 +170,19 @@ class OutputFailure(unittest.TestCase):
         os.close(silent)
         os.close(kept_open)
         self.assertNotEqual(done.returncode, 0)
+
+    def test_input_that_cannot_be_read_is_a_failure(self):
+        """Not the end of the input: what was collected is still written out."""
+        folder, write_only = os.open("/", os.O_RDONLY), os.open(os.devnull, os.O_WRONLY)
+        for descriptor in folder, write_only:
+            self.addCleanup(os.close, descriptor)
+        for name, options in [
+            ("a folder", dict(stdin=folder)),
+            ("a write-only file", dict(stdin=write_only)),
+            ("a closed input", dict(stdin=subprocess.DEVNULL, preexec_fn=lambda: os.close(0))),
+        ]:
+            with self.subTest(name):
+                self.assertEqual(run(b"", **options), (1, as_written(BANNER), b""))
 
 
 class RandomInput(unittest.TestCase):
