@@ -188,7 +188,8 @@ class StreamFailure(unittest.TestCase):
 class RandomInput(unittest.TestCase):
     # Pieces that a reader of numbers may trip over, mixed with arbitrary bytes.
     PIECES = b"0 1 2 3 4 5 6 7 8 9 130206 140206 150206 160206 170206 + - +- x".split()
-    PIECES += [b"0000000000", b"4294967297", b"99999999999999999999", b" ", b"\n", b"\r\n", b"\t"]
+    PIECES += [b"0000000000", b"4294967297", b"18446744073709551618", b"99999999999999999999"]
+    PIECES += [b" ", b"\n", b"\r\n", b"\t"]
 
     def test_arbitrary_bytes_get_exactly_their_answers(self):
         generator = random.Random(110206)

@@ -1,5 +1,6 @@
 #include "puzzle_text.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -15,8 +16,10 @@ constexpr std::string_view id_list_header = "\n Existujici ID: ";
 constexpr std::string_view id_separator = "; ";
 constexpr std::string_view id_list_end = "\n\n ";
 
-// Longest text of an ID: a sign and ten digits.
-constexpr std::size_t max_id_length = std::numeric_limits<std::int32_t>::digits10 + 2;
+// IDs are dates, DDMMYY: never negative, so they are written without a sign.
+static_assert(std::ranges::all_of(puzzle_catalogue,
+                                  [](const puzzle& entry) { return entry.id > 0; }));
+constexpr std::size_t max_id_length = std::numeric_limits<std::int32_t>::digits10 + 1;
 
 // A text of bounded length, built in place.
 template <std::size_t capacity>
@@ -30,20 +33,14 @@ struct text_buffer {
         }
     }
 
-    // The ID in decimal, with a minus sign when negative and no leading zeros.
+    // The ID in decimal, without leading zeros.
     constexpr void append(std::int32_t id) {
         std::array<char, max_id_length> reversed{};
         std::size_t count = 0;
-        // Unsigned, so that the lowest ID has a magnitude too.
-        auto magnitude = static_cast<std::uint32_t>(id);
-        if (id < 0) {
-            chars[length++] = '-';
-            magnitude = 0U - magnitude;
-        }
         do {
-            reversed[count++] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude != 0);
+            reversed[count++] = static_cast<char>('0' + id % 10);
+            id /= 10;
+        } while (id != 0);
         while (count != 0) {
             chars[length++] = reversed[--count];
         }
@@ -84,13 +81,8 @@ constexpr auto catalogue_texts = [] {
 }  // namespace
 
 void write_puzzle(const puzzle& entry) {
-    for (std::size_t index = 0; index < puzzle_catalogue.size(); ++index) {
-        if (&entry == &puzzle_catalogue[index]) {
-            write_output(catalogue_texts[index].view());
-            return;
-        }
-    }
-    write_output(make_text(entry).view());
+    write_output(
+        catalogue_texts[static_cast<std::size_t>(&entry - puzzle_catalogue.data())].view());
 }
 
 void write_id_list(std::span<const puzzle> catalogue) {
