@@ -3,12 +3,15 @@
     check_executable.py sudoku.exe sudoku.ico
 
 A stripped 32-bit console program of at most 128 KiB with a sound checksum and no link time,
-which imports only KERNEL32.dll and msvcrt.dll and has exactly three resources, all in US
-English: the version record, the icon group "A" and its icon, the one of sudoku.ico.
+which imports only system libraries and has exactly three resources, all in US English: the
+version record, the icon group "A" and its icon, the one of sudoku.ico. It is hardened: loaded
+at a random address, with the relocations that takes, its stack and data never run, aware of
+terminal servers, and with the stack protector linked in.
 """
 
 import struct
 import sys
+from pathlib import Path
 
 import pefile
 
@@ -30,7 +33,14 @@ FIXED_FIELDS = (0xFEEF04BD, 0x10000, 0x10000, 0, 0x10000, 0, 0, 0, 0, 1, 0, 0, 0
 KEYS = [b"VS_VERSION_INFO", b"StringFileInfo", b"040504E4", b"VarFileInfo"]
 TRANSLATION = {b"Translation": "0x0405 0x04e4"}
 MACHINE = (0x014C, 0x010B, 3)  # i386, PE32, the console subsystem
-IMPORTS = [b"kernel32.dll", b"msvcrt.dll"]
+IMPORTS = [b"advapi32.dll", b"kernel32.dll", b"msvcrt.dll"]
+HARDENING = [
+    "IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE",  # loaded at a random address
+    "IMAGE_DLLCHARACTERISTICS_NX_COMPAT",  # its stack and data never run
+    "IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE",
+]
+# The stack protector draws its canary from the system's random numbers.
+CANARY = [b"CryptAcquireContextA", b"CryptGenRandom", b"CryptReleaseContext"]
 ICON, ICON_GROUP, VERSION = (3, 1, 0x0409), (14, "A", 0x0409), (16, 1, 0x0409)
 
 
@@ -48,6 +58,10 @@ def problems(exe_path, ico_path):
     pe = pefile.PE(exe_path)
     header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     found = dict(resources(pe))
+    imports = {dll.dll.lower(): [f.name for f in dll.imports] for dll in pe.DIRECTORY_ENTRY_IMPORT}
+    flags = pefile.retrieve_flags(pefile.DLL_CHARACTERISTICS, "IMAGE_DLLCHARACTERISTICS_")
+    hardening = [name for name, bit in flags if optional.DllCharacteristics & bit]
+    relocations = getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])
     string_info, var_info = pe.FileInfo[0]
     [table] = string_info.StringTable
     keys = [pe.VS_VERSIONINFO[0].Key, string_info.Key, table.LangID, var_info.Key]
@@ -55,7 +69,7 @@ def problems(exe_path, ico_path):
     # A value's length counts the one zero that ends it.
     lengths = [pe.get_word_from_offset(at - 4) for at, _ in table.entries_offsets.values()]
     # The icon as sudoku.ico has it: its directory with its one entry, and the image.
-    ico = open(ico_path, "rb").read()
+    ico = Path(ico_path).read_bytes()
     width, height, _, _, _, bits, size, at = struct.unpack_from("<BBBBHHII", ico, 6)
     checks = [
         ("checksum", optional.CheckSum, pe.generate_checksum()),
@@ -64,7 +78,10 @@ def problems(exe_path, ico_path):
         ("link time", header.TimeDateStamp, 0),
         ("symbols", (header.PointerToSymbolTable, header.NumberOfSymbols), (0, 0)),
         ("debug sections", [s.Name for s in pe.sections if s.Name.startswith(b".debug")], []),
-        ("imports", sorted(i.dll.lower() for i in pe.DIRECTORY_ENTRY_IMPORT), IMPORTS),
+        ("imports", sorted(imports), IMPORTS),
+        ("hardening", hardening, HARDENING),
+        ("relocations", (header.IMAGE_FILE_RELOCS_STRIPPED, len(relocations) > 0), (False, True)),
+        ("stack protector", imports.get(b"advapi32.dll"), CANARY),
         ("resources", set(found), {ICON, ICON_GROUP, VERSION}),
         ("fixed fields", struct.unpack("<13I", pe.VS_FIXEDFILEINFO[0].__pack__()), FIXED_FIELDS),
         ("keys", keys, KEYS),
