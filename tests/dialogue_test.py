@@ -26,6 +26,7 @@ TRANSCRIPTS = Path(__file__).parent / "transcripts"
 # Far more than any input here is answered with: a program that writes on and on stops there.
 OUTPUT_LIMIT = 16 << 20
 TIME_LIMIT = 60 if UNDER_WINE else 10  # seconds for a run, for one that never ends
+SILENCE_LIMIT = 30 if UNDER_WINE else 5  # seconds without output, for an answer held back
 
 BANNER = (TRANSCRIPTS / "quit_first.out").read_bytes()
 NEXT_PROMPT = b" Zadejte dalsi ID:\n "
@@ -107,9 +108,9 @@ class Transcripts(unittest.TestCase):
 
 
 def read(pipe, size=OUTPUT_LIMIT):
-    """Up to `size` bytes, fewer when the pipe ends or stays silent for five seconds."""
+    """Up to `size` bytes, fewer when the pipe ends or stays silent too long."""
     text = b""
-    while len(text) < size and select.select([pipe], [], [], 5)[0]:
+    while len(text) < size and select.select([pipe], [], [], SILENCE_LIMIT)[0]:
         chunk = os.read(pipe.fileno(), size - len(text))
         if not chunk:
             break
@@ -142,8 +143,9 @@ class Interaction(unittest.TestCase):
                 dialogue.stdin.write(piece)
                 dialogue.stdin.flush()
                 time.sleep(0.05)
+            answer = as_written(answer)
             self.assertEqual(read(dialogue.stdout, len(answer)), answer)
-        self.assertEqual(dialogue.wait(5), 0)
+        self.assertEqual(dialogue.wait(SILENCE_LIMIT), 0)
         self.assertEqual(read(dialogue.stdout) + read(dialogue.stderr), b"")
 
 
@@ -166,7 +168,7 @@ class StreamFailure(unittest.TestCase):
         """Nobody would see the answers."""
         silent, kept_open = os.pipe()
         with open("/dev/full", "wb") as full:
-            done = subprocess.run(COMMAND, stdin=silent, stdout=full, timeout=5)
+            done = subprocess.run(COMMAND, stdin=silent, stdout=full, timeout=TIME_LIMIT)
         os.close(silent)
         os.close(kept_open)
         self.assertNotEqual(done.returncode, 0)
