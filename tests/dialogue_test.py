@@ -19,6 +19,8 @@ import time
 import unittest
 from pathlib import Path
 
+if len(sys.argv) < 2:
+    sys.exit(__doc__)
 PROGRAM = os.path.abspath(sys.argv.pop(1))
 UNDER_WINE = PROGRAM.endswith(".exe")
 COMMAND = ["wine", PROGRAM] if UNDER_WINE else [PROGRAM]
