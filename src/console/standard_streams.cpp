@@ -48,6 +48,8 @@ bool flush_output() {
 
 }  // namespace
 
+input_block unread_input;
+
 bool refill_input() {
     if (input.ended || !flush_output()) {
         return false;

@@ -16,7 +16,7 @@ struct input_block {
     std::size_t next = 0;
     std::size_t end = 0;
 };
-inline input_block unread_input;
+extern input_block unread_input;
 
 // Reads what standard input has at hand into unread_input, waiting only while it has nothing:
 // a long piped input takes few reads, while a typed line is answered as soon as it arrives.
