@@ -123,32 +123,44 @@ def read(pipe, size=OUTPUT_LIMIT):
 class Interaction(unittest.TestCase):
     def test_answers_each_number_before_the_next_is_sent(self):
         """Another program reads every answer, prompt included, before it sends the next number:
-        an answer held back in a buffer would never come."""
-        pipe = subprocess.PIPE
-        dialogue = subprocess.Popen(COMMAND, stdin=pipe, stdout=pipe, stderr=pipe)
-        # However the test ends, the program ends with it.
-        self.addCleanup(dialogue.communicate)
-        self.addCleanup(dialogue.kill)
-        long_run = b" ".join(LONG_RUN * 100) + b"\n"
-        for pieces, answer in [
-            ([], BANNER),
-            ([b"130206\n"], ANSWERS[130206]),
-            ([b"2\n"], LIST_ANSWER),
-            ([b"99\n"], NEXT_PROMPT),
-            # A number or a word that arrives in pieces is still read as one.
-            ([b"1302", b"06 ab", b"c1\n"], ANSWERS[130206] + NEXT_PROMPT),
-            # Many output blocks for one line: the last, partly filled one leaves too.
-            ([long_run], expected_output(long_run)[len(BANNER) :]),
-            ([b"1\n"], b""),
-        ]:
-            for piece in pieces:
-                dialogue.stdin.write(piece)
-                dialogue.stdin.flush()
-                time.sleep(0.05)
-            answer = as_written(answer)
-            self.assertEqual(read(dialogue.stdout, len(answer)), answer)
-        self.assertEqual(dialogue.wait(SILENCE_LIMIT), 0)
-        self.assertEqual(read(dialogue.stdout) + read(dialogue.stderr), b"")
+        an answer held back in a buffer would never come. The program's ends of the pipes may
+        have been left non-blocking, and then a read finds nothing yet, and a write a full pipe:
+        the dialogue must go on all the same."""
+        for blocking in True, False:
+            with self.subTest(blocking=blocking):
+                self.talk(blocking)
+
+    def talk(self, blocking):
+        (stdin, to_program), (from_program, stdout) = os.pipe(), os.pipe()
+        for end in stdin, stdout:
+            os.set_blocking(end, blocking)
+        with open(to_program, "wb", 0) as to_program, open(from_program, "rb", 0) as output:
+            dialogue = subprocess.Popen(COMMAND, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE)
+            os.close(stdin)
+            os.close(stdout)
+            # However the test ends, the program ends with it.
+            self.addCleanup(dialogue.communicate)
+            self.addCleanup(dialogue.kill)
+            long_run = b" ".join(LONG_RUN * 100) + b"\n"
+            for pieces, answer in [
+                ([], BANNER),
+                ([b"130206\n"], ANSWERS[130206]),
+                ([b"2\n"], LIST_ANSWER),
+                ([b"99\n"], NEXT_PROMPT),
+                # A number or a word that arrives in pieces is still read as one.
+                ([b"1302", b"06 ab", b"c1\n"], ANSWERS[130206] + NEXT_PROMPT),
+                # Many output blocks for one line, more than the pipe holds: the last, partly
+                # filled one leaves too.
+                ([long_run], expected_output(long_run)[len(BANNER) :]),
+                ([b"1\n"], b""),
+            ]:
+                for piece in pieces:
+                    to_program.write(piece)
+                    time.sleep(0.05)
+                answer = as_written(answer)
+                self.assertEqual(read(output, len(answer)), answer)
+            self.assertEqual(dialogue.wait(SILENCE_LIMIT), 0)
+            self.assertEqual(read(output) + read(dialogue.stderr), b"")
 
 
 class StreamFailure(unittest.TestCase):

@@ -7,10 +7,48 @@
 // read arrives as "\n", and a Ctrl-Z ends the input.
 #include <io.h>
 #else
+#include <poll.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace {
+
+#ifdef _WIN32
+int read_some(char* into, std::size_t size) { return _read(0, into, static_cast<unsigned>(size)); }
+
+int write_some(std::string_view text) {
+    return _write(1, text.data(), static_cast<unsigned>(text.size()));
+}
+#else
+// A parent may leave a stream non-blocking, where a read or write that would wait says EAGAIN
+// instead. Waiting for the stream here makes the dialogue the same as on a blocking one. True
+// when the stream is ready to try again; false for any other failure.
+bool wait_for(int descriptor, short ready) {
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        return false;
+    }
+    pollfd stream{descriptor, ready, 0};
+    return ::poll(&stream, 1, -1) == 1;
+}
+
+ssize_t read_some(char* into, std::size_t size) {
+    ssize_t count = 0;
+    do {
+        count = ::read(STDIN_FILENO, into, size);
+    } while (count < 0 && wait_for(STDIN_FILENO, POLLIN));
+    return count;
+}
+
+ssize_t write_some(std::string_view text) {
+    ssize_t count = 0;
+    do {
+        count = ::write(STDOUT_FILENO, text.data(), text.size());
+    } while (count < 0 && wait_for(STDOUT_FILENO, POLLOUT));
+    return count;
+}
+#endif
 
 // Once the input has ended or failed it is not read again: a terminal would wait once more.
 struct {
@@ -31,11 +69,7 @@ bool flush_output() {
     std::string_view pending{output.block.data(), output.size};
     output.size = 0;
     while (!output.failed && !pending.empty()) {
-#ifdef _WIN32
-        const int count = _write(1, pending.data(), static_cast<unsigned>(pending.size()));
-#else
-        const ssize_t count = ::write(STDOUT_FILENO, pending.data(), pending.size());
-#endif
+        const auto count = write_some(pending);
         if (count <= 0) {
             output.failed = true;
         } else {
@@ -54,11 +88,7 @@ bool refill_input() {
     if (input.ended || !flush_output()) {
         return false;
     }
-#ifdef _WIN32
-    const int count = _read(0, unread_input.chars.data(), static_cast<unsigned>(stream_block_size));
-#else
-    const ssize_t count = ::read(STDIN_FILENO, unread_input.chars.data(), stream_block_size);
-#endif
+    const auto count = read_some(unread_input.chars.data(), stream_block_size);
     input.ended = count <= 0;
     input.failed = count < 0;
     unread_input.next = 0;
