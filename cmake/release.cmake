@@ -1,6 +1,8 @@
-# Makes the release from clean builds: sudoku-<version>-Linux.tar.gz, sudoku-<version>-win32.zip
-# and their SHA256SUMS, in build/release. Each package is made by a workflow preset, whose date
-# for every file is the program's own, so the same sources always give the same bytes.
+# Makes the release from clean builds, in build/release: the static Linux programs
+# sudoku-<version>-linux-x86_64.tar.gz and sudoku-<version>-linux-aarch64.tar.gz, the Windows
+# executable sudoku-<version>-win32.zip, and their SHA256SUMS. Each package is made by a workflow
+# preset, whose date for every file is the program's own, so the same sources always give the
+# same bytes.
 #
 #   cmake -P cmake/release.cmake
 
@@ -9,8 +11,8 @@ cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH source_dir)
 set(release_dir "${source_dir}/build/release")
 
 file(REMOVE_RECURSE "${release_dir}")
-foreach(workflow IN ITEMS release-linux release-win32)
-  execute_process(COMMAND "${CMAKE_COMMAND}" --workflow --preset ${workflow} --fresh
+foreach(platform IN ITEMS linux-x86_64 linux-aarch64 win32)
+  execute_process(COMMAND "${CMAKE_COMMAND}" --workflow --preset release-${platform} --fresh
     WORKING_DIRECTORY "${source_dir}" COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 # CPack's staging folder.

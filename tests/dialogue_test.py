@@ -1,11 +1,14 @@
 """Drives the built program through its standard streams, as a user or another program would.
 
-    python3 dialogue_test.py PROGRAM [TEST_CLASS...]
+    python3 dialogue_test.py [--emulator=WORD...] PROGRAM [TEST_CLASS...]
 
-A Windows PROGRAM.exe runs under Wine and must end each line it writes in CR LF. Where Wine's
-32-bit loader cannot run, the tests run in an emulated machine.
+The program runs under the command that the emulator's words make, if any: an emulator of
+another processor, or chroot and a folder. A Windows PROGRAM.exe runs under Wine and must end
+each line it writes in CR LF. Where Wine's 32-bit loader cannot run, the tests run in an
+emulated machine.
 """
 
+import argparse
 import os
 import random
 import re
@@ -19,11 +22,14 @@ import time
 import unittest
 from pathlib import Path
 
-if len(sys.argv) < 2:
-    sys.exit(__doc__)
-PROGRAM = os.path.abspath(sys.argv.pop(1))
+ARGUMENTS = sys.argv[1:]
+parser = argparse.ArgumentParser(usage=__doc__)
+parser.add_argument("--emulator", action="append", default=[])
+parser.add_argument("program", type=os.path.abspath)
+options, sys.argv[1:] = parser.parse_known_args()
+PROGRAM = options.program
 UNDER_WINE = PROGRAM.endswith(".exe")
-COMMAND = ["wine", PROGRAM] if UNDER_WINE else [PROGRAM]
+COMMAND = ["wine", PROGRAM] if UNDER_WINE else [*options.emulator, PROGRAM]
 TRANSCRIPTS = Path(__file__).parent / "transcripts"
 # Far more than any input here is answered with: a program that writes on and on stops there.
 OUTPUT_LIMIT = 16 << 20
@@ -223,6 +229,6 @@ if __name__ == "__main__":
     if wine and b"Exec format error" in wine.stderr:
         print("this machine runs no 32-bit programs: running Wine in an emulated machine")
         machine = Path(__file__).parents[1] / ".ci" / "run_in_vm.sh"
-        test = [sys.executable, os.path.abspath(__file__), PROGRAM, *sys.argv[1:]]
+        test = [sys.executable, os.path.abspath(__file__), *ARGUMENTS]
         os.execv(machine, [machine, os.getcwd(), *test])
     unittest.main()

@@ -1,39 +1,61 @@
 """Checks the built program file for the hardening Debian gives its own packages.
 
-    check_program.py PROGRAM
+    check_program.py READELF OBJDUMP PROGRAM [static]
 
-Reads it with readelf and objdump, from the binutils that the compiler brings: a
-position-independent program whose relocations are bound at start and then made read-only, a
-stack that is never run, the stack protector, the shadow-stack mark, and landing pads for
-indirect branches.
+Reads it with the binutils of its target: a position-independent program whose relocations are
+bound at start and then made read-only, a stack that is never run, and the stack protector; on
+x86-64 the shadow-stack mark and landing pads for indirect branches, on arm64 signed return
+addresses. A static program needs no program interpreter and no shared library.
 """
 
 import re
 import subprocess
 import sys
 
-# What must show in what each command prints of the program.
-CHECKS = [
-    ("position-independent", ["readelf", "--file-header"], r"Type:\s+DYN \(Position-Independent"),
-    ("read-only relocations", ["readelf", "--program-headers"], r"\bGNU_RELRO\b"),
-    ("bound at start", ["readelf", "--dynamic"], r"\(FLAGS\)\s+BIND_NOW\b"),
-    ("stack never run", ["readelf", "--program-headers"], r"\bGNU_STACK(\s+0x\w+){5}\s+RW\s"),
-    ("stack protector", ["readelf", "--dyn-syms"], r"\b__stack_chk_fail\b"),
-    ("shadow stack", ["readelf", "--notes"], r"x86 feature:.*\bSHSTK\b"),
+# What must show in what each tool prints of the program, for which programs: any, static ones,
+# or those of one processor as readelf names it.
+MUST_SHOW = [
+    ("position-independent", "any", "readelf --file-header", r"Type:\s+DYN \(Position-Indep"),
+    ("read-only relocations", "any", "readelf --program-headers", r"\bGNU_RELRO\b"),
+    ("bound at start", "any", "readelf --dynamic", r"\(FLAGS\)\s+BIND_NOW\b"),
+    ("stack never run", "any", "readelf --program-headers", r"\bGNU_STACK(\s+0x\w+){5}\s+RW\s"),
+    # A static program holds the C library's own checked functions, so the check is looked for
+    # in a function of the program's that keeps a buffer on its stack.
+    (
+        "stack protector",
+        "any",
+        "objdump --disassemble --demangle",
+        r"<write_id_list\(.*>:\n(.+\n)*?.*<__stack_chk_fail\b",
+    ),
+    ("shadow stack", "X86-64", "readelf --notes", r"x86 feature:.*\bSHSTK\b"),
     # The C library's start files have no landing pads, so the program as a whole cannot be
     # marked for them; its own code is checked where the C library calls it.
-    ("landing pads", ["objdump", "--disassemble=main"], r"<main>:\n\s*\w+:\s+f3 0f 1e fa\s"),
+    ("landing pads", "X86-64", "objdump --disassemble=main", r"<main>:\n\s*\w+:\s+f3 0f 1e fa\s"),
+    ("signed returns", "AArch64", "objdump --disassemble=main", r"<main>:\n(.+\n)*?.*\spaciasp\b"),
+]
+MUST_NOT_SHOW = [
+    ("static", "static", "readelf --program-headers", r"\bINTERP\b"),
+    ("static", "static", "readelf --dynamic", r"\(NEEDED\)"),
 ]
 
 
-def problems(program):
-    for what, command, pattern in CHECKS:
-        printed = subprocess.run([*command, "--wide", program], capture_output=True, text=True)
-        if not re.search(pattern, printed.stdout):
-            yield f"{what}: `{' '.join(command)}` shows no {pattern}"
+def problems(readelf, objdump, program, *kinds):
+    tools = dict(readelf=readelf, objdump=objdump)
+
+    def printed(command):
+        tool, *options = command.split()
+        done = subprocess.run([tools[tool], *options, "--wide", program], capture_output=True)
+        return done.stdout.decode()
+
+    machine = re.search(r"Machine:.*?(\S+)\n", printed("readelf --file-header"))
+    kinds = {"any", machine and machine[1], *kinds}
+    for rows, shown in (MUST_SHOW, False), (MUST_NOT_SHOW, True):
+        for what, kind, command, pattern in rows:
+            if kind in kinds and bool(re.search(pattern, printed(command))) == shown:
+                yield f"{what}: `{command}` shows {'' if shown else 'no '}{pattern}"
 
 
 if __name__ == "__main__":
-    found = list(problems(sys.argv[1]))
+    found = list(problems(*sys.argv[1:]))
     print("\n".join(found))
     sys.exit(1 if found else 0)
