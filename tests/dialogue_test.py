@@ -126,6 +126,12 @@ def read(pipe, size=OUTPUT_LIMIT):
     return text
 
 
+def cpu_seconds(pid):
+    """The processor time a running process has taken so far, in user and in kernel mode."""
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 class Interaction(unittest.TestCase):
     def test_answers_each_number_before_the_next_is_sent(self):
         """Another program reads every answer, prompt included, before it sends the next number:
@@ -158,13 +164,18 @@ class Interaction(unittest.TestCase):
                 # Many output blocks for one line, more than the pipe holds: the last, partly
                 # filled one leaves too.
                 ([long_run], expected_output(long_run)[len(BANNER) :]),
-                ([b"1\n"], b""),
             ]:
                 for piece in pieces:
                     to_program.write(piece)
                     time.sleep(0.05)
                 answer = as_written(answer)
                 self.assertEqual(read(output, len(answer)), answer)
+            # While it waits for the next number, it takes no processor time.
+            if not UNDER_WINE:
+                busy = cpu_seconds(dialogue.pid)
+                time.sleep(0.5)
+                self.assertLess(cpu_seconds(dialogue.pid) - busy, 0.1)
+            to_program.write(b"1\n")
             self.assertEqual(dialogue.wait(SILENCE_LIMIT), 0)
             self.assertEqual(read(output) + read(dialogue.stderr), b"")
 
