@@ -143,41 +143,43 @@ class Interaction(unittest.TestCase):
                 self.talk(blocking)
 
     def talk(self, blocking):
-        (stdin, to_program), (from_program, stdout) = os.pipe(), os.pipe()
-        for end in stdin, stdout:
-            os.set_blocking(end, blocking)
-        with open(to_program, "wb", 0) as to_program, open(from_program, "rb", 0) as output:
-            dialogue = subprocess.Popen(COMMAND, stdin=stdin, stdout=stdout, stderr=subprocess.PIPE)
-            os.close(stdin)
-            os.close(stdout)
-            # However the test ends, the program ends with it.
-            self.addCleanup(dialogue.communicate)
-            self.addCleanup(dialogue.kill)
-            long_run = b" ".join(LONG_RUN * 100) + b"\n"
-            for pieces, answer in [
-                ([], BANNER),
-                ([b"130206\n"], ANSWERS[130206]),
-                ([b"2\n"], LIST_ANSWER),
-                ([b"99\n"], NEXT_PROMPT),
-                # A number or a word that arrives in pieces is still read as one.
-                ([b"1302", b"06 ab", b"c1\n"], ANSWERS[130206] + NEXT_PROMPT),
-                # Many output blocks for one line, more than the pipe holds: the last, partly
-                # filled one leaves too.
-                ([long_run], expected_output(long_run)[len(BANNER) :]),
-            ]:
-                for piece in pieces:
-                    to_program.write(piece)
-                    time.sleep(0.05)
-                answer = as_written(answer)
-                self.assertEqual(read(output, len(answer)), answer)
-            # While it waits for the next number, it takes no processor time.
-            if not UNDER_WINE:
-                busy = cpu_seconds(dialogue.pid)
-                time.sleep(0.5)
-                self.assertLess(cpu_seconds(dialogue.pid) - busy, 0.1)
-            to_program.write(b"1\n")
-            self.assertEqual(dialogue.wait(SILENCE_LIMIT), 0)
-            self.assertEqual(read(output) + read(dialogue.stderr), b"")
+        def leave_streams():
+            for end in 0, 1:
+                os.set_blocking(end, blocking)
+
+        pipe = subprocess.PIPE
+        streams = dict(stdin=pipe, stdout=pipe, stderr=pipe, preexec_fn=leave_streams)
+        dialogue = subprocess.Popen(COMMAND, **streams)
+        # However the test ends, the program ends with it.
+        self.addCleanup(dialogue.communicate)
+        self.addCleanup(dialogue.kill)
+        long_run = b" ".join(LONG_RUN * 100) + b"\n"
+        for pieces, answer in [
+            ([], BANNER),
+            ([b"130206\n"], ANSWERS[130206]),
+            ([b"2\n"], LIST_ANSWER),
+            ([b"99\n"], NEXT_PROMPT),
+            # A number or a word that arrives in pieces is still read as one.
+            ([b"1302", b"06 ab", b"c1\n"], ANSWERS[130206] + NEXT_PROMPT),
+            # Many output blocks for one line, more than a pipe holds: the last, partly filled
+            # one leaves too.
+            ([long_run], expected_output(long_run)[len(BANNER) :]),
+        ]:
+            for piece in pieces:
+                dialogue.stdin.write(piece)
+                dialogue.stdin.flush()
+                time.sleep(0.05)
+            answer = as_written(answer)
+            self.assertEqual(read(dialogue.stdout, len(answer)), answer)
+        # While it waits for the next number, it takes no processor time.
+        if not UNDER_WINE:
+            busy = cpu_seconds(dialogue.pid)
+            time.sleep(0.5)
+            self.assertLess(cpu_seconds(dialogue.pid) - busy, 0.1)
+        dialogue.stdin.write(b"1\n")
+        dialogue.stdin.flush()
+        self.assertEqual(dialogue.wait(SILENCE_LIMIT), 0)
+        self.assertEqual(read(dialogue.stdout) + read(dialogue.stderr), b"")
 
 
 class StreamFailure(unittest.TestCase):
