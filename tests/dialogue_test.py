@@ -22,11 +22,10 @@ import time
 import unittest
 from pathlib import Path
 
-ARGUMENTS = sys.argv[1:]
 parser = argparse.ArgumentParser(usage=__doc__)
 parser.add_argument("--emulator", action="append", default=[])
 parser.add_argument("program", type=os.path.abspath)
-options, sys.argv[1:] = parser.parse_known_args()
+options, TEST_CLASSES = parser.parse_known_args()
 PROGRAM = options.program
 UNDER_WINE = PROGRAM.endswith(".exe")
 COMMAND = ["wine", PROGRAM] if UNDER_WINE else [*options.emulator, PROGRAM]
@@ -242,6 +241,6 @@ if __name__ == "__main__":
     if wine and b"Exec format error" in wine.stderr:
         print("this machine runs no 32-bit programs: running Wine in an emulated machine")
         machine = Path(__file__).parents[1] / ".ci" / "run_in_vm.sh"
-        test = [sys.executable, os.path.abspath(__file__), *ARGUMENTS]
+        test = [sys.executable, os.path.abspath(__file__), *sys.argv[1:]]
         os.execv(machine, [machine, os.getcwd(), *test])
-    unittest.main()
+    unittest.main(argv=[sys.argv[0], *TEST_CLASSES])

@@ -18,8 +18,8 @@ RELEASE = ROOT / "build" / "release"
 # How each packed Linux program runs with nothing of this system: the arm64 one under an emulator
 # given no library path, the x86-64 one in a root that holds it alone, its own folder.
 LINUX = {
-    "sudoku-1.0.0-linux-aarch64": ["qemu-aarch64", "{bin}/sudoku"],
-    "sudoku-1.0.0-linux-x86_64": ["chroot", "{bin}", "/sudoku"],
+    "sudoku-1.0.0-linux-aarch64": ["--emulator=qemu-aarch64", "{bin}/sudoku"],
+    "sudoku-1.0.0-linux-x86_64": ["--emulator=chroot", "--emulator={bin}", "/sudoku"],
 }
 PACKAGES = [f"{top}.tar.gz" for top in LINUX] + ["sudoku-1.0.0-win32.zip"]
 LISTING = ["bin", "bin/sudoku", "share", "share/man", "share/man/man6", "share/man/man6/sudoku.6"]
@@ -33,20 +33,14 @@ class Release(unittest.TestCase):
         self.assertEqual(executable, (ROOT / "build/win32/sudoku.exe").read_bytes())
 
     def test_tarballs_hold_a_program_that_needs_nothing_of_the_system(self):
-        for top, command in LINUX.items():
+        for top, words in LINUX.items():
             with self.subTest(top), tempfile.TemporaryDirectory() as unpacked:
                 with tarfile.open(RELEASE / f"{top}.tar.gz") as tarball:
                     names = sorted(tarball.getnames())
                     tarball.extractall(unpacked)
                 self.assertEqual(names, [f"{top}/{name}" for name in LISTING])
-                *emulator, program = [word.format(bin=f"{unpacked}/{top}/bin") for word in command]
-                emulator = [f"--emulator={word}" for word in emulator]
-                dialogue_test = [
-                    sys.executable,
-                    ROOT / "tests/dialogue_test.py",
-                    *emulator,
-                    program,
-                ]
+                arguments = [word.format(bin=f"{unpacked}/{top}/bin") for word in words]
+                dialogue_test = [sys.executable, ROOT / "tests/dialogue_test.py", *arguments]
                 no_libraries = {k: v for k, v in os.environ.items() if k != "QEMU_LD_PREFIX"}
                 subprocess.run([*dialogue_test, "Transcripts"], check=True, env=no_libraries)
                 lint = ["mandoc", "-T", "lint", Path(unpacked, top, "share/man/man6/sudoku.6")]
