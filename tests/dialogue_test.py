@@ -1,11 +1,12 @@
 """Drives the built program through its standard streams, as a user or another program would.
 
-    python3 dialogue_test.py [--emulator=WORD...] PROGRAM [TEST_CLASS...]
+    python3 dialogue_test.py [--emulator=WORD...] [--static] PROGRAM [TEST_CLASS...]
 
 The program runs under the command that the emulator's words make, if any: an emulator of
 another processor, or chroot and a folder. A Windows PROGRAM.exe runs under Wine and must end
 each line it writes in CR LF. Where Wine's 32-bit loader cannot run, the tests run in an
-emulated machine.
+emulated machine. A --static program, which needs no shared library, is also run where it may
+open no file at all.
 """
 
 import argparse
@@ -15,6 +16,8 @@ import re
 import resource
 import select
 import shutil
+import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -24,11 +27,15 @@ from pathlib import Path
 
 parser = argparse.ArgumentParser(usage=__doc__)
 parser.add_argument("--emulator", action="append", default=[])
+parser.add_argument("--static", action="store_true")
 parser.add_argument("program", type=os.path.abspath)
 options, TEST_CLASSES = parser.parse_known_args()
 PROGRAM = options.program
 UNDER_WINE = PROGRAM.endswith(".exe")
 COMMAND = ["wine", PROGRAM] if UNDER_WINE else [*options.emulator, PROGRAM]
+# Some sandboxes start their children with a limit of 0 open files: only a static program
+# started by itself can run there.
+NO_FILES_LEFT = options.static and COMMAND == [PROGRAM]
 TRANSCRIPTS = Path(__file__).parent / "transcripts"
 # Far more than any input here is answered with: a program that writes on and on stops there.
 OUTPUT_LIMIT = 16 << 20
@@ -136,7 +143,7 @@ class Interaction(unittest.TestCase):
         """Another program reads every answer, prompt included, before it sends the next number:
         an answer held back in a buffer would never come. The program's ends of the pipes may
         have been left non-blocking, and then a read finds nothing yet, and a write a full pipe:
-        the dialogue must go on all the same."""
+        the dialogue must go on all the same, in a sandbox that allows no open file too."""
         for blocking in True, False:
             with self.subTest(blocking=blocking):
                 self.talk(blocking)
@@ -145,6 +152,8 @@ class Interaction(unittest.TestCase):
         def leave_streams():
             for end in 0, 1:
                 os.set_blocking(end, blocking)
+            if NO_FILES_LEFT and not blocking:
+                resource.setrlimit(resource.RLIMIT_NOFILE, (0, 0))
 
         pipe = subprocess.PIPE
         streams = dict(stdin=pipe, stdout=pipe, stderr=pipe, preexec_fn=leave_streams)
@@ -195,6 +204,25 @@ class StreamFailure(unittest.TestCase):
                     os.close(output)
                     self.assertNotEqual(status, 0)
                     self.assertEqual(errors, b"")
+
+    def test_a_peer_that_stops_reading_ends_the_dialogue(self):
+        """On a socket left non-blocking, a program that waits to write is never told that the
+        peer has stopped reading: only a write tried again tells."""
+        for kind in socket.SOCK_STREAM, socket.SOCK_SEQPACKET:
+            with self.subTest(kind.name):
+                ours, theirs = socket.socketpair(socket.AF_UNIX, kind)
+                self.addCleanup(ours.close)
+                with theirs:
+                    theirs.setblocking(False)
+                    streams = dict(stdin=theirs, stdout=theirs, stderr=subprocess.DEVNULL)
+                    dialogue = subprocess.Popen(COMMAND, **streams)
+                self.addCleanup(dialogue.wait)
+                self.addCleanup(dialogue.kill)
+                # Far more answers than the socket holds, and time to wait for it to drain.
+                ours.sendall(b"2 " * 20000)
+                time.sleep(1)
+                ours.shutdown(socket.SHUT_RD)
+                self.assertIn(dialogue.wait(SILENCE_LIMIT), (-signal.SIGPIPE, 1))
 
     def test_no_wait_for_input_once_output_has_failed(self):
         """Nobody would see the answers."""

@@ -7,7 +7,7 @@
 // read arrives as "\n", and a Ctrl-Z ends the input.
 #include <io.h>
 #else
-#include <poll.h>
+#include <sys/select.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,20 +24,28 @@ int write_some(std::string_view text) {
 #else
 // A parent may leave a stream non-blocking, where a read or write that would wait says EAGAIN
 // instead. Waiting for the stream here makes the dialogue the same as on a blocking one. True
-// when the stream is ready to try again; false for any other failure.
-bool wait_for(int descriptor, short ready) {
+// when the stream may be tried again; false for any other failure.
+bool wait_for(int descriptor) {
     if (errno != EAGAIN && errno != EWOULDBLOCK) {
         return false;
     }
-    pollfd stream{descriptor, ready, 0};
-    return ::poll(&stream, 1, -1) == 1;
+    // select, unlike poll, still works where a sandbox has set the limit of open files to 0.
+    fd_set stream;
+    FD_ZERO(&stream);
+    FD_SET(descriptor, &stream);
+    // A second at most: a socket whose peer has stopped reading is never reported, and only
+    // the write tried again tells.
+    timeval second{1, 0};
+    const bool writing = descriptor == STDOUT_FILENO;
+    return ::select(descriptor + 1, writing ? nullptr : &stream, writing ? &stream : nullptr,
+                    nullptr, &second) >= 0;
 }
 
 ssize_t read_some(char* into, std::size_t size) {
     ssize_t count = 0;
     do {
         count = ::read(STDIN_FILENO, into, size);
-    } while (count < 0 && wait_for(STDIN_FILENO, POLLIN));
+    } while (count < 0 && wait_for(STDIN_FILENO));
     return count;
 }
 
@@ -45,7 +53,7 @@ ssize_t write_some(std::string_view text) {
     ssize_t count = 0;
     do {
         count = ::write(STDOUT_FILENO, text.data(), text.size());
-    } while (count < 0 && wait_for(STDOUT_FILENO, POLLOUT));
+    } while (count < 0 && wait_for(STDOUT_FILENO));
     return count;
 }
 #endif
