@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "console/standard_streams.hpp"
@@ -68,21 +69,24 @@ constexpr puzzle_text make_text(const puzzle& entry) {
     return text;
 }
 
-// The texts of the catalogue's puzzles, made once at compile time: answering an ID then costs a
-// single copy, which keeps a long piped session as fast as passing its output through a pipe.
-constexpr auto catalogue_texts = [] {
-    std::array<puzzle_text, puzzle_catalogue.size()> texts;
-    for (std::size_t index = 0; index < puzzle_catalogue.size(); ++index) {
-        texts[index] = make_text(puzzle_catalogue[index]);
-    }
-    return texts;
-}();
-
 }  // namespace
 
 void write_puzzle(const puzzle& entry) {
-    write_output(
-        catalogue_texts[static_cast<std::size_t>(&entry - puzzle_catalogue.data())].view());
+    // Each catalogue puzzle's text is made the first time it is asked for and kept: answering
+    // its ID again costs a single copy, which keeps a long piped session as fast as passing its
+    // output through a pipe. Any other puzzle's text is made for this call alone.
+    static std::array<puzzle_text, puzzle_catalogue.size()> catalogue_texts;
+    const auto listed = std::ranges::find(puzzle_catalogue, &entry, [](const puzzle& candidate) {
+        return &candidate;
+    });
+    std::optional<puzzle_text> unlisted_text;
+    puzzle_text& text = listed == puzzle_catalogue.end()
+                            ? unlisted_text.emplace()
+                            : catalogue_texts[listed - puzzle_catalogue.begin()];
+    if (text.length == 0) {
+        text = make_text(entry);
+    }
+    write_output(text.view());
 }
 
 void write_id_list(std::span<const puzzle> catalogue) {
