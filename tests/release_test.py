@@ -4,6 +4,7 @@
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -15,13 +16,16 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 RELEASE = ROOT / "build" / "release"
+# The version the release was built with, which names its packages.
+CACHE = (ROOT / "build/linux-x86_64/CMakeCache.txt").read_text()
+VERSION = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.+)$", CACHE, re.MULTILINE)[1]
 # How each packed Linux program runs with nothing of this system: the arm64 one under an emulator
 # given no library path, the x86-64 one in a root that holds it alone, its own folder.
 LINUX = {
-    "sudoku-1.0.0-linux-aarch64": ["--emulator=qemu-aarch64", "{bin}/sudoku"],
-    "sudoku-1.0.0-linux-x86_64": ["--emulator=chroot", "--emulator={bin}", "/sudoku"],
+    f"sudoku-{VERSION}-linux-aarch64": ["--emulator=qemu-aarch64", "{bin}/sudoku"],
+    f"sudoku-{VERSION}-linux-x86_64": ["--emulator=chroot", "--emulator={bin}", "/sudoku"],
 }
-PACKAGES = [f"{top}.tar.gz" for top in LINUX] + ["sudoku-1.0.0-win32.zip"]
+PACKAGES = [f"{top}.tar.gz" for top in LINUX] + [f"sudoku-{VERSION}-win32.zip"]
 LISTING = ["bin", "bin/sudoku", "share", "share/man", "share/man/man6", "share/man/man6/sudoku.6"]
 
 

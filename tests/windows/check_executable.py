@@ -1,12 +1,13 @@
 """Checks the built sudoku.exe itself: what Windows and its users see of the file.
 
-    check_executable.py sudoku.exe sudoku.ico
+    check_executable.py sudoku.exe sudoku.ico VERSION
 
 A stripped 32-bit console program of at most 128 KiB with a sound checksum and no link time,
 which imports only system libraries and has exactly three resources, all in US English: the
 version record, the icon group "A" and its icon, the one of sudoku.ico. It is hardened: loaded
 at a random address, with the relocations that takes, its stack and data never run, aware of
-terminal servers, and with the stack protector linked in.
+terminal servers, and with the stack protector linked in. Its version record carries VERSION,
+the project's MAJOR.MINOR.PATCH.
 """
 
 import struct
@@ -17,18 +18,15 @@ import pefile
 
 STRINGS = {
     "CompanyName": "Quorvel",
-    "FileVersion": "1.0",
+    "FileVersion": "{major}.{minor}",
     "FileDescription": "Datab\u00e1ze Sudoku.",
     "InternalName": "",
     "LegalCopyright": "",
     "LegalTrademarks": "",
     "OriginalFilename": "",
     "ProductName": "Quorvel Sudoku datab\u00e1ze.",
-    "ProductVersion": "1.0",
+    "ProductVersion": "{major}.{minor}",
 }
-# The version record's fixed fields: its signature and layout, file and product version
-# 1.0.0.0, no flags, any OS, an application, no subtype and no date.
-FIXED_FIELDS = (0xFEEF04BD, 0x10000, 0x10000, 0, 0x10000, 0, 0, 0, 0, 1, 0, 0, 0)
 # Its blocks, with the string table of Czech in code page 1252.
 KEYS = [b"VS_VERSION_INFO", b"StringFileInfo", b"040504E4", b"VarFileInfo"]
 TRANSLATION = {b"Translation": "0x0405 0x04e4"}
@@ -54,7 +52,13 @@ def resources(pe):
                 yield key, pe.get_data(entry.OffsetToData, entry.Size)
 
 
-def problems(exe_path, ico_path):
+def problems(exe_path, ico_path, version):
+    major, minor, patch = map(int, version.split("."))
+    wanted_strings = {key: value.format(major=major, minor=minor) for key, value in STRINGS.items()}
+    # The version record's fixed fields: its signature and layout, file and product version
+    # MAJOR.MINOR.PATCH.0, no flags, any OS, an application, no subtype and no date.
+    version_words = (major << 16 | minor, patch << 16)
+    fixed_fields = (0xFEEF04BD, 0x10000, *version_words, *version_words, 0, 0, 0, 1, 0, 0, 0)
     pe = pefile.PE(exe_path)
     header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     found = dict(resources(pe))
@@ -83,10 +87,10 @@ def problems(exe_path, ico_path):
         ("relocations", (header.IMAGE_FILE_RELOCS_STRIPPED, len(relocations) > 0), (False, True)),
         ("stack protector", imports.get(b"advapi32.dll"), CANARY),
         ("resources", set(found), {ICON, ICON_GROUP, VERSION}),
-        ("fixed fields", struct.unpack("<13I", pe.VS_FIXEDFILEINFO[0].__pack__()), FIXED_FIELDS),
+        ("fixed fields", struct.unpack("<13I", pe.VS_FIXEDFILEINFO[0].__pack__()), fixed_fields),
         ("keys", keys, KEYS),
-        ("strings", list(strings.items()), list(STRINGS.items())),
-        ("string lengths", lengths, [len(value) + 1 for value in STRINGS.values()]),
+        ("strings", list(strings.items()), list(wanted_strings.items())),
+        ("string lengths", lengths, [len(value) + 1 for value in wanted_strings.values()]),
         ("translation", var_info.Var[0].entry, TRANSLATION),
         ("icon size and depth", (width, height, bits), (32, 32, 24)),
         ("icon group", found.get(ICON_GROUP), ico[:18] + struct.pack("<H", 1)),
