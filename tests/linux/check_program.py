@@ -1,11 +1,9 @@
-"""Checks the built program file for the hardening Debian gives its own packages.
+"""Checks the built program file for the hardening that CONTRIBUTING.md describes.
 
     check_program.py READELF OBJDUMP PROGRAM [static]
 
-Reads it with the binutils of its target: a position-independent program whose relocations are
-bound at start and then made read-only, a stack that is never run, and the stack protector; on
-x86-64 the shadow-stack mark and landing pads for indirect branches, on arm64 signed return
-addresses. A static program needs no program interpreter and no shared library.
+Reads it with the binutils of its target. A static program must also need no program
+interpreter and no shared library.
 """
 
 import re
