@@ -1,9 +1,10 @@
 #include "puzzle_text.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
+#include <functional>
 #include <limits>
-#include <optional>
 #include <string_view>
 
 #include "console/standard_streams.hpp"
@@ -28,23 +29,17 @@ struct text_buffer {
     std::array<char, capacity> chars{};
     std::size_t length = 0;
 
-    constexpr void append(std::string_view text) {
+    void append(std::string_view text) {
         for (const char c : text) {
             chars[length++] = c;
         }
     }
 
     // The ID in decimal, without leading zeros.
-    constexpr void append(std::int32_t id) {
-        std::array<char, max_id_length> reversed{};
-        std::size_t count = 0;
-        do {
-            reversed[count++] = static_cast<char>('0' + id % 10);
-            id /= 10;
-        } while (id != 0);
-        while (count != 0) {
-            chars[length++] = reversed[--count];
-        }
+    void append(std::int32_t id) {
+        const char* const end =
+            std::to_chars(chars.data() + length, chars.data() + capacity, id).ptr;
+        length = static_cast<std::size_t>(end - chars.data());
     }
 
     [[nodiscard]] std::string_view view() const { return {chars.data(), length}; }
@@ -53,8 +48,9 @@ struct text_buffer {
 using puzzle_text =
     text_buffer<puzzle_header.size() + max_id_length + 1 + grid_size * empty_row_line.size() + 1>;
 
-constexpr puzzle_text make_text(const puzzle& entry) {
-    puzzle_text text;
+// Makes the text of the puzzle in place, where it is kept.
+void make_text(const puzzle& entry, puzzle_text& text) {
+    text.length = 0;
     text.append(puzzle_header);
     text.append(entry.id);
     text.append("\n");
@@ -66,7 +62,6 @@ constexpr puzzle_text make_text(const puzzle& entry) {
         }
     }
     text.append("\n");
-    return text;
 }
 
 }  // namespace
@@ -74,19 +69,16 @@ constexpr puzzle_text make_text(const puzzle& entry) {
 void write_puzzle(const puzzle& entry) {
     // Each catalogue puzzle's text is made the first time it is asked for and kept: answering
     // its ID again costs a single copy, which keeps a long piped session as fast as passing its
-    // output through a pipe. Any other puzzle's text is made for this call alone.
-    static std::array<puzzle_text, puzzle_catalogue.size()> catalogue_texts;
-    const auto listed = std::ranges::find(puzzle_catalogue, &entry, [](const puzzle& candidate) {
-        return &candidate;
-    });
-    std::optional<puzzle_text> unlisted_text;
-    puzzle_text& text = listed == puzzle_catalogue.end()
-                            ? unlisted_text.emplace()
-                            : catalogue_texts[listed - puzzle_catalogue.begin()];
-    if (text.length == 0) {
-        text = make_text(entry);
+    // output through a pipe. The last slot holds any other puzzle's text, made for each call.
+    static std::array<puzzle_text, puzzle_catalogue.size() + 1> texts;
+    const puzzle* const first = puzzle_catalogue.data();
+    const puzzle* const end = first + puzzle_catalogue.size();
+    const bool listed = !std::less{}(&entry, first) && std::less{}(&entry, end);
+    const auto index = listed ? static_cast<std::size_t>(&entry - first) : puzzle_catalogue.size();
+    if (!listed || texts[index].length == 0) {
+        make_text(entry, texts[index]);
     }
-    write_output(text.view());
+    write_output(texts[index].view());
 }
 
 void write_id_list(std::span<const puzzle> catalogue) {
