@@ -4,8 +4,8 @@
 
 #include "puzzle_catalogue.hpp"
 
-// Writes the puzzle, one of puzzle_catalogue, to standard output: an empty line, the "ID"
-// header, the nine rows of the grid with "_" for an empty cell, and an empty line after the grid.
+// Writes the puzzle to standard output: an empty line, the "ID" header, the nine rows of the grid
+// with "_" for an empty cell, and an empty line after the grid.
 void write_puzzle(const puzzle& entry);
 
 // Writes the IDs of the catalogue in its order to standard output, separated by "; ", and
