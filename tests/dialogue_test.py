@@ -108,10 +108,9 @@ class Transcripts(unittest.TestCase):
             yield f"{size} blanks", b" " * size + b"130206\n1\n", BANNER + ANSWERS[130206]
         yield "a long word", b"x" * 100000 + b" 1\n", BANNER + NEXT_PROMPT
         yield "a long number", b"0" * 100000 + b"130206 1", BANNER + ANSWERS[130206]
-        # Answers that fill many 64 KiB output blocks between two reads, or one block a line.
-        for name, separator in ("a long run on one line", b" "), ("a long run piped", b"\n"):
-            input_bytes = separator.join(LONG_RUN * 400) + b"\n1\n"
-            yield name, input_bytes, expected_output(input_bytes)
+        # Answers that fill many 64 KiB output blocks between two reads.
+        input_bytes = b"\n".join(LONG_RUN * 400) + b"\n1\n"
+        yield "a long run", input_bytes, expected_output(input_bytes)
 
     def test_each_input_gets_exactly_its_output(self):
         for name, input_bytes, expected in self.cases():
@@ -226,12 +225,10 @@ class StreamFailure(unittest.TestCase):
 
     def test_input_that_cannot_be_read_is_a_failure(self):
         """Not the end of the input: what was collected is still written out."""
-        folder, write_only = os.open("/", os.O_RDONLY), os.open(os.devnull, os.O_WRONLY)
-        for descriptor in folder, write_only:
-            self.addCleanup(os.close, descriptor)
+        folder = os.open("/", os.O_RDONLY)
+        self.addCleanup(os.close, folder)
         for name, options in [
             ("a folder", dict(stdin=folder)),
-            ("a write-only file", dict(stdin=write_only)),
             ("a closed input", dict(stdin=subprocess.DEVNULL, preexec_fn=lambda: os.close(0))),
         ]:
             with self.subTest(name):
