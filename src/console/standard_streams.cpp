@@ -26,19 +26,23 @@ int write_some(std::string_view text) {
 // instead. Waiting for the stream here makes the dialogue the same as on a blocking one. True
 // when the stream may be tried again; false for any other failure.
 bool wait_for(int descriptor) {
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-        return false;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        // select, unlike poll, still works where a sandbox has set the limit of open files to 0.
+        fd_set stream;
+        FD_ZERO(&stream);
+        FD_SET(descriptor, &stream);
+        // A second at most: a socket whose peer has stopped reading is never reported, and only
+        // the write tried again tells.
+        timeval second{1, 0};
+        const bool writing = descriptor == STDOUT_FILENO;
+        if (::select(descriptor + 1, writing ? nullptr : &stream, writing ? &stream : nullptr,
+                     nullptr, &second) >= 0) {
+            return true;
+        }
     }
-    // select, unlike poll, still works where a sandbox has set the limit of open files to 0.
-    fd_set stream;
-    FD_ZERO(&stream);
-    FD_SET(descriptor, &stream);
-    // A second at most: a socket whose peer has stopped reading is never reported, and only
-    // the write tried again tells.
-    timeval second{1, 0};
-    const bool writing = descriptor == STDOUT_FILENO;
-    return ::select(descriptor + 1, writing ? nullptr : &stream, writing ? &stream : nullptr,
-                    nullptr, &second) >= 0;
+    // A signal broke into the call or the wait, as a stop and a continue do on a stream with a
+    // timeout: the call is tried again at once.
+    return errno == EINTR;
 }
 
 ssize_t read_some(char* into, std::size_t size) {
