@@ -18,6 +18,7 @@ import select
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -108,9 +109,6 @@ class Transcripts(unittest.TestCase):
             yield f"{size} blanks", b" " * size + b"130206\n1\n", BANNER + ANSWERS[130206]
         yield "a long word", b"x" * 100000 + b" 1\n", BANNER + NEXT_PROMPT
         yield "a long number", b"0" * 100000 + b"130206 1", BANNER + ANSWERS[130206]
-        # Answers that fill many 64 KiB output blocks between two reads.
-        input_bytes = b"\n".join(LONG_RUN * 400) + b"\n1\n"
-        yield "a long run", input_bytes, expected_output(input_bytes)
 
     def test_each_input_gets_exactly_its_output(self):
         for name, input_bytes, expected in self.cases():
@@ -121,11 +119,11 @@ class Transcripts(unittest.TestCase):
                 self.assertEqual((status, errors), (0, b""))
 
 
-def read(pipe, size=OUTPUT_LIMIT):
-    """Up to `size` bytes, fewer when the pipe ends or stays silent too long."""
+def read(stream, size=OUTPUT_LIMIT):
+    """Up to `size` bytes from a descriptor, fewer when it ends or stays silent too long."""
     text = b""
-    while len(text) < size and select.select([pipe], [], [], SILENCE_LIMIT)[0]:
-        chunk = os.read(pipe.fileno(), size - len(text))
+    while len(text) < size and select.select([stream], [], [], SILENCE_LIMIT)[0]:
+        chunk = os.read(stream, size - len(text))
         if not chunk:
             break
         text += chunk
@@ -139,55 +137,87 @@ def cpu_seconds(pid):
 
 
 class Interaction(unittest.TestCase):
+    # The longest the program waits for a non-blocking stream before it tries it again, and a
+    # pause of more than two such waits, in which nothing is typed or nothing is read.
+    WAIT = 1
+    PAUSE = 2.5 * WAIT
+
     def test_answers_each_number_before_the_next_is_sent(self):
         """Another program reads every answer, prompt included, before it sends the next number:
-        an answer held back in a buffer would never come. The program's ends of the pipes may
-        have been left non-blocking, and then a read finds nothing yet, and a write a full pipe:
-        the dialogue must go on all the same, in a sandbox that allows no open file too."""
-        for blocking in True, False:
-            with self.subTest(blocking=blocking):
-                self.talk(blocking)
+        an answer held back in a buffer would never come, and one held back by a wait would come
+        late. The program's ends of the pipes may have been left non-blocking, and then a read
+        finds nothing yet, and a write a full pipe: the dialogue must go on all the same, in a
+        sandbox that allows no open file too. On a socket with timeouts, a stop and a continue
+        break into a read or a write, which must be tried again."""
+        for streams in "blocking pipes", "non-blocking pipes", "a socket with timeouts":
+            with self.subTest(streams):
+                self.talk(streams)
 
-    def talk(self, blocking):
+    def talk(self, streams):
         def leave_streams():
-            for end in 0, 1:
-                os.set_blocking(end, blocking)
-            if NO_FILES_LEFT and not blocking:
-                resource.setrlimit(resource.RLIMIT_NOFILE, (0, 0))
+            if streams == "non-blocking pipes":
+                for end in 0, 1:
+                    os.set_blocking(end, False)
+                if NO_FILES_LEFT:
+                    resource.setrlimit(resource.RLIMIT_NOFILE, (0, 0))
 
         pipe = subprocess.PIPE
-        streams = dict(stdin=pipe, stdout=pipe, stderr=pipe, preexec_fn=leave_streams)
-        dialogue = subprocess.Popen(COMMAND, **streams)
+        if streams == "a socket with timeouts":
+            ours, theirs = map(self.enterContext, socket.socketpair())
+            # Far longer than the dialogue, so that the program waits in its read or write.
+            for option in socket.SO_RCVTIMEO, socket.SO_SNDTIMEO:
+                theirs.setsockopt(socket.SOL_SOCKET, option, struct.pack("ll", 10, 0))
+            with theirs:
+                dialogue = subprocess.Popen(COMMAND, stdin=theirs, stdout=theirs, stderr=pipe)
+            to_program = from_program = ours.fileno()
+        else:
+            pipes = dict(stdin=pipe, stdout=pipe, stderr=pipe, preexec_fn=leave_streams)
+            dialogue = subprocess.Popen(COMMAND, **pipes)
+            to_program, from_program = dialogue.stdin.fileno(), dialogue.stdout.fileno()
         # However the test ends, the program ends with it.
         self.addCleanup(dialogue.communicate)
         self.addCleanup(dialogue.kill)
-        long_run = b" ".join(LONG_RUN * 100) + b"\n"
+        self.assertEqual(read(from_program, len(as_written(BANNER))), as_written(BANNER))
+        # Answers to one line that fill many 64 KiB output blocks, more than a pipe or a socket
+        # holds.
+        long_run = b" ".join(LONG_RUN * 400) + b"\n"
         for pieces, answer in [
-            ([], BANNER),
             ([b"130206\n"], ANSWERS[130206]),
-            ([b"2\n"], LIST_ANSWER),
-            # A number or a word that arrives in pieces is still read as one; the word gets the
-            # prompt alone.
-            ([b"1302", b"06 ab", b"c1\n"], ANSWERS[130206] + NEXT_PROMPT),
-            # Many output blocks for one line, more than a pipe holds: the last, partly filled
-            # one leaves too.
-            ([long_run], expected_output(long_run)[len(BANNER) :]),
+            # Nothing is typed for a while: the program waits for the number all along.
+            ([self.PAUSE, b"2\n"], LIST_ANSWER),
+            # Nothing is read for a while: the program waits to write; the last, partly filled
+            # block leaves too.
+            ([long_run, self.PAUSE], expected_output(long_run)[len(BANNER) :]),
         ]:
             for piece in pieces:
-                dialogue.stdin.write(piece)
-                dialogue.stdin.flush()
-                time.sleep(0.05)
+                if piece == self.PAUSE:
+                    self.leave_alone(dialogue)
+                else:
+                    os.write(to_program, piece)
+            started = time.monotonic()
             answer = as_written(answer)
-            self.assertEqual(read(dialogue.stdout, len(answer)), answer)
-        # While it waits for the next number, it takes no processor time.
-        if not UNDER_WINE:
-            busy = cpu_seconds(dialogue.pid)
-            time.sleep(0.5)
-            self.assertLess(cpu_seconds(dialogue.pid) - busy, 0.1)
-        dialogue.stdin.write(b"1\n")
-        dialogue.stdin.flush()
+            self.assertEqual(read(from_program, len(answer)), answer)
+            # However long the pause before it, the answer comes at once, not after a wait.
+            if not UNDER_WINE:
+                self.assertLess(time.monotonic() - started, self.WAIT / 2)
+        os.write(to_program, b"1\n")
         self.assertEqual(dialogue.wait(SILENCE_LIMIT), 0)
-        self.assertEqual(read(dialogue.stdout) + read(dialogue.stderr), b"")
+        self.assertEqual(read(from_program) + read(dialogue.stderr.fileno()), b"")
+
+    def leave_alone(self, dialogue):
+        """Sends nothing and reads nothing for a pause, and stops and continues the program three
+        times meanwhile, as Ctrl-Z and fg would. All along, it takes next to no processor time,
+        and it goes on waiting."""
+        busy = cpu_seconds(dialogue.pid)
+        for _ in range(3):
+            time.sleep(self.PAUSE / 3)
+            # Not through Popen, which would reap a program that has ended and lose its figures.
+            os.kill(dialogue.pid, signal.SIGSTOP)
+            time.sleep(0.1)
+            os.kill(dialogue.pid, signal.SIGCONT)
+        if not UNDER_WINE:
+            self.assertLess(cpu_seconds(dialogue.pid) - busy, 0.1)
+        self.assertIsNone(dialogue.poll(), "the program ended while it waited")
 
 
 class StreamFailure(unittest.TestCase):
