@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's icon, sudoku.ico: a sudoku grid, 32 x 32 pixels.
 
-    python3 resources/draw_icon.py [--preview icon.png]
+    python3 resources/draw_icon.py [--preview build/icon.png]
 
 Heavy lines frame the nine 3 x 3 boxes, thin lines part the cells, and a few cells are filled
 as given digits. The icon holds one image, 24 bits per pixel with a 1-bit transparency mask;
@@ -20,12 +20,25 @@ THIN = (0xC4, 0xCC, 0xDC)  # grey-blue: the lines between cells
 PAPER = (0xFF, 0xFF, 0xFF)
 GIVEN = (0xC8, 0x32, 0x28)  # red: the filled cells
 
-# Cells shown as given digits, (row, column) from the top left: a few in every box.
+# Cells shown as given digits, marked x, row by row from the top: a few in every box.
+GIVEN_ROWS = [
+    ".x...x...",
+    "...x....x",
+    "x.....x..",
+    "..x.x....",
+    "x......x.",
+    ".....x..x",
+    ".x.x.....",
+    "....x.x..",
+    "..x....x.",
+]
 GIVEN_CELLS = {
-    (0, 1), (0, 5), (1, 3), (1, 8), (2, 0), (2, 6),
-    (3, 2), (3, 4), (4, 0), (4, 7), (5, 5), (5, 8),
-    (6, 1), (6, 3), (7, 6), (7, 4), (8, 2), (8, 7),
+    (row, column)
+    for row, marks in enumerate(GIVEN_ROWS)
+    for column, mark in enumerate(marks)
+    if mark == "x"
 }
+
 
 # Along either axis: a 2-pixel heavy line, then for each box three 2-pixel cells parted by
 # 1-pixel thin lines and followed by another heavy line: 2 + 3 * (2 + 1 + 2 + 1 + 2 + 2) = 32.
@@ -75,8 +88,9 @@ def icon_file(pixels, transparent):
                 colours += bytes((b, g, r))
         mask += bits.to_bytes(SIZE // 8, "big")
     # The bitmap header counts the colours and the mask together: twice the height.
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, 2 * SIZE, 1, 24, 0,
-                         len(colours) + len(mask), 0, 0, 0, 0)
+    header = struct.pack(
+        "<IiiHHIIiiII", 40, SIZE, 2 * SIZE, 1, 24, 0, len(colours) + len(mask), 0, 0, 0, 0
+    )
     image = header + colours + mask
     directory = struct.pack("<HHH", 0, 1, 1)
     entry = struct.pack("<BBBBHHII", SIZE, SIZE, 0, 0, 1, 24, len(image), 6 + 16)
@@ -94,13 +108,17 @@ def preview_png(pixels, transparent, scale=8):
         raw += (b"\0" + line) * scale
 
     def chunk(kind, data):
-        return (struct.pack(">I", len(data)) + kind + data
-                + struct.pack(">I", zlib.crc32(kind + data)))
+        return (
+            struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        )
 
     size = SIZE * scale
-    return (b"\x89PNG\r\n\x1a\n"
-            + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+    return (
+        b"\x89PNG\r\n\x1a\n"
+        + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
+        + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+        + chunk(b"IEND", b"")
+    )
 
 
 def main():
@@ -110,6 +128,7 @@ def main():
     pixels, transparent = draw()
     pathlib.Path(__file__).with_name("sudoku.ico").write_bytes(icon_file(pixels, transparent))
     if arguments.preview:
+        arguments.preview.parent.mkdir(parents=True, exist_ok=True)
         arguments.preview.write_bytes(preview_png(pixels, transparent))
 
 
