@@ -105,13 +105,16 @@ def main() -> int:
                 f"{name}: time against cat: median {ratio:.2f} of {pairs} pairs "
                 f"(from {min(ratios):.2f} to {max(ratios):.2f}); target {RATIO_TARGET}: {verdict}"
             )
-            long_kib, user, system = usage(program, long_input, work)
+            # How the kernel's share falls varies from run to run, as the ratio does.
+            runs = [usage(program, long_input, work) for _ in range(pairs)]
+            long_kib = max(peak_kib for peak_kib, _, _ in runs)
+            share = statistics.median(system / (user + system) for _, user, system in runs)
             growth = long_kib - usage(program, short_input, work)[0]
             verdict = "met" if growth <= MEMORY_TARGET_KIB else "MISSED"
             print(
                 f"{name}: peak memory {long_kib} KiB, {growth:+d} KiB against ten IDs; "
                 f"target {MEMORY_TARGET_KIB} KiB: {verdict}; "
-                f"{system / (user + system):.0%} of its processor time in the kernel"
+                f"median share of its processor time in the kernel: {share:.0%}"
             )
 
         starts = {
