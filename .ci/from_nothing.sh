@@ -8,10 +8,10 @@
 #
 #   bash .ci/from_nothing.sh [readme] [ci]      (both where none is named)
 #
-# The root's /proc, /sys and /dev are mounted in a mount namespace of its own, so no mount
-# reaches the host, and all are gone when the check ends; the root is removed only then, and
-# never across into another file system. Needs root, debootstrap and unshare. Prints what each
-# check prints, its exit status and its time, and exits with the first failing status.
+# The root's /proc, /sys and /dev are mounted in a mount namespace of its own, which the host
+# never sees: removing the root afterwards, never across into another file system, cannot reach
+# the host's devices. Needs root, debootstrap and unshare. Prints what each check prints, its
+# exit status and its time, and exits with the first failing status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
