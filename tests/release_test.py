@@ -1,6 +1,8 @@
 """Checks the release that `cmake -P cmake/release.cmake` left in build/release.
 
     python3 tests/release_test.py
+
+As root: the packed x86-64 program runs in a root of its own, entered with chroot.
 """
 
 import os
