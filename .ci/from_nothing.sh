@@ -35,6 +35,8 @@ failed=0
 for check in "${checks[@]}"; do
     [[ -v commands[$check] ]] || { echo "no check named $check: readme or ci"; exit 2; }
     root=$(mktemp -d /tmp/from_nothing.XXXXXX)
+    # apt downloads as the user _apt, who must reach its folders.
+    chmod 755 "$root"
     unshare --mount --propagation private debootstrap --variant=minbase \
         --include=git,ca-certificates "$release" "$root" "$mirror" >/dev/null
     # This machine's mirror and apt settings, a yes to apt's question, and no package list.
