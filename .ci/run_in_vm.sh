@@ -2,10 +2,10 @@
 # Runs a command in a small emulated x86-64 machine, for hosts that cannot run 32-bit programs
 # themselves, such as Wine's 32-bit loader. The machine boots a Debian kernel that .ci/run
 # unpacked into build/vm_kernel, so that nothing that boots is installed on the host, and sees
-# the host's files at the same paths, read-only, except DIR, which it can write. Its TMPDIR is in
-# memory: Wine's server cannot keep its socket in a shared folder, and a Wine prefix there would
-# be slow to make. Everything else the machine needs is kept in a temporary folder, removed at
-# the end.
+# the host's files at the same paths, read-only, except DIR, which it can write. Its TMPDIR and
+# /run are in memory: Wine's server cannot keep its socket in a shared folder, and a Wine prefix
+# there would be slow to make. Everything else the machine needs is kept in a temporary folder,
+# removed at the end.
 #
 #   run_in_vm.sh DIR COMMAND [ARGUMENT...]
 #
@@ -50,10 +50,15 @@ mount -t 9p -o ro,trans=virtio,version=9p2000.L,msize=512000 host /root
 mount -t proc proc /root/proc
 mount -t sysfs sys /root/sys
 mount -t devtmpfs dev /root/dev
+# Wine's server keeps its socket in /run/user/0, as a login makes it; Debian 13's crashes
+# where that is missing and TMPDIR is set.
+mount -t tmpfs -o mode=755 run /root/run
+mkdir -p -m 700 /root/run/user/0
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 work /root$dir
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 scratch /root$scratch
 mount -t tmpfs -o mode=1777 tmp /root$scratch/tmp
 chroot /root /usr/bin/env -i PATH=/usr/bin:/bin HOME=$scratch/tmp TMPDIR=$scratch/tmp \\
+    XDG_RUNTIME_DIR=/run/user/0 \\
     /bin/bash -c 'cd $dir && . $scratch/command >$scratch/output 2>&1; echo \$? >$scratch/status'
 poweroff -f
 EOF
