@@ -3,7 +3,8 @@
 # of it: 3 where nothing set one, a level from the flags kept as it is, as a packager's CPPFLAGS
 # give it, the level of a compiler that sets it itself when it optimises kept too, as Ubuntu's
 # does, and 0 without optimisation. Each case is a Release build of the default preset in
-# build/fortify/NAME, with warnings as errors.
+# build/fortify/NAME, with warnings as errors, whose program must pass the check of its
+# hardening.
 #
 #   bash .ci/check_fortify.sh
 set -euo pipefail
@@ -31,11 +32,12 @@ check() {
     cmake --build "$build" >/dev/null
     # main.cpp's own flags, printing the macros defined at its end instead of compiling.
     local command level
-    command=$(ninja -C "$build" -t commands sudoku | grep -m 1 '/src/main\.cpp$')
+    command=$(ninja -C "$build" -t commands sudoku | grep '/src/main\.cpp$')
     level=$(cd "$build" && eval "${command%% -MD *}" -E -dM "$OLDPWD/src/main.cpp" |
         awk '$2 == "__USE_FORTIFY_LEVEL" { print $3 }')
     echo "$name: level $level, expected $expected"
     [[ $level == "$expected" ]]
+    ctest --test-dir "$build" -R program.check --output-on-failure >/dev/null
 }
 
 check unset 3 ""
