@@ -6,6 +6,9 @@
 // The streams are in text mode here: each "\n" written reaches the console as CR LF, a CR LF
 // read arrives as "\n", and a Ctrl-Z ends the input.
 #include <io.h>
+// Without its rarely used parts.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #else
 #include <sys/select.h>
 #include <unistd.h>
@@ -16,11 +19,23 @@
 namespace {
 
 #ifdef _WIN32
-int read_some(char* into, std::size_t size) { return _read(0, into, static_cast<unsigned>(size)); }
+// Before Windows 8, a console read or write passes through a heap of 64 KB that the console
+// shares with the program, and a request near that size fails for want of memory. A person
+// types far less at a time, and a console shows far less at once.
+constexpr std::size_t console_block_size = std::size_t{8} * 1024;
 
-int write_some(std::string_view text) {
-    return _write(1, text.data(), static_cast<unsigned>(text.size()));
+// How much of a block to hand the stream in one call: all of it, unless it is a console.
+unsigned call_size(int descriptor, std::size_t size) {
+    DWORD mode = 0;
+    const auto stream = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    const bool console = GetConsoleMode(stream, &mode) != 0;
+    return static_cast<unsigned>(console && size > console_block_size ? console_block_size : size);
 }
+
+int read_some(char* into, std::size_t size) { return _read(0, into, call_size(0, size)); }
+
+// A console is handed part of a long text; flush_output writes the rest in the next calls.
+int write_some(std::string_view text) { return _write(1, text.data(), call_size(1, text.size())); }
 #else
 // A parent may leave a stream non-blocking, where a read or write that would wait says EAGAIN
 // instead. Waiting for the stream here makes the dialogue the same as on a blocking one. True
