@@ -50,6 +50,9 @@ mount -t 9p -o ro,trans=virtio,version=9p2000.L,msize=512000 host /root
 mount -t proc proc /root/proc
 mount -t sysfs sys /root/sys
 mount -t devtmpfs dev /root/dev
+# Terminals, for the tests that give Wine's console one.
+mkdir -p /root/dev/pts
+mount -t devpts devpts /root/dev/pts
 # Wine's server keeps its socket in /run/user/0, as a login makes it; Debian 13's crashes
 # where that is missing and TMPDIR is set.
 mount -t tmpfs -o mode=755 run /root/run

@@ -22,6 +22,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 import unittest
@@ -252,6 +253,96 @@ class StreamFailure(unittest.TestCase):
                 if UNDER_WINE and streams is socket_peer:
                     self.skipTest("Wine itself waits inside the write, and is never told either")
                 self.assertEqual(run(b"", **streams), (status, as_written(output), b""))
+
+
+def shown(screen):
+    """What a terminal shows of the bytes: the console's escape sequences stripped but for a move
+    to the right, which stands for blanks, each line without the blanks at its end."""
+    screen = re.sub(rb"\x1b\[([0-9]*)C", lambda move: b" " * int(move[1] or 1), screen)
+    screen = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\x1b\][^\x07]*\x07|\r", b"", screen)
+    return b"\n".join(line.rstrip() for line in screen.split(b"\n"))
+
+
+class Console(unittest.TestCase):
+    """A person types at the program in a console window, which Wine gives it when its standard
+    streams are a terminal. Before Windows 8, a console takes at most about 64 KB less what is in
+    use in one read or write, so the program asks it for 8 KiB at a time at the most. Wine logs
+    each read and write that the program asks of the C runtime, with its size."""
+
+    LIMIT = 8 * 1024
+    CALL = rb"Call msvcrt\._(read|write)\(\w+,\w+,(\w+)\)"
+    RETURN = rb"Ret  msvcrt\._(read|write)\(\) retval=(\w+)"
+
+    @classmethod
+    def setUpClass(cls):
+        if not UNDER_WINE:
+            raise unittest.SkipTest("only Windows has consoles: a terminal is a stream here")
+        log = "msvcrt._read;msvcrt._write"
+        key = r"HKCU\Software\Wine\Debug"
+        add = ["wine", "reg", "add", key, "/v", "RelayInclude", "/t", "REG_SZ", "/d", log, "/f"]
+        subprocess.run(add, capture_output=True, check=True)
+        version = subprocess.run(["wine", "--version"], capture_output=True).stdout
+        cls.wine = int(re.search(rb"wine-(\d+)", version)[1])
+
+    def test_typed_and_pasted_lines_are_answered_on_the_screen(self):
+        """Each answer is on the screen before the program waits for the next line, and a line
+        longer than the limit is read and answered whole, in calls within the limit; the screen
+        keeps only the end of a long answer, so what was written is counted."""
+        pasted = b" " * self.LIMIT + b" ".join(LONG_RUN * 8)
+        for name, lines in [
+            ("typed and pasted lines, then 1", [b"150206", b"2", pasted, b"1"]),
+            ("Ctrl-Z and Enter at the start of a line", [b"\x1a"]),
+        ]:
+            with self.subTest(name):
+                if lines == [b"\x1a"] and self.wine < 10:
+                    self.skipTest(f"Wine {self.wine} drops a Ctrl-Z typed at a terminal")
+                self.type_at_console(lines)
+
+    def type_at_console(self, lines):
+        screen, terminal = os.openpty()
+        log = self.enterContext(tempfile.TemporaryFile())
+        relay = dict(os.environ, WINEDEBUG="+relay")
+        console = subprocess.Popen(COMMAND, stdin=terminal, stdout=terminal, stderr=log, env=relay)
+        os.close(terminal)
+        self.addCleanup(os.close, screen)
+        self.addCleanup(console.wait)
+        self.addCleanup(console.kill)
+        typed = b""
+        answer = BANNER
+        for line in lines:
+            # The end of the answer, which stays on the screen: a person reads it, then types.
+            self.wait_to_show(screen, answer.split(b"\n")[-10:])
+            # A paste arrives all at once, while the console echoes it.
+            typist = threading.Thread(target=os.write, args=[screen, line + b"\r"], daemon=True)
+            typist.start()
+            # A Ctrl-Z that ends the input reaches the program as no text.
+            answered = expected_output(typed)
+            typed += b"" if line == b"\x1a" else line + b"\n"
+            answer = expected_output(typed)[len(answered) :]
+        self.assertEqual(console.wait(SILENCE_LIMIT), 0)
+        log.seek(0)
+        calls = log.read()
+        sizes = [int(size, 16) for _, size in re.findall(self.CALL, calls)]
+        self.assertEqual([size for size in sizes if size > self.LIMIT], [])
+        done = {b"read": 0, b"write": 0}
+        for kind, count in re.findall(self.RETURN, calls):
+            done[kind] += int(count, 16)
+        self.assertEqual(done, {b"read": len(typed), b"write": len(expected_output(typed))})
+
+    def wait_to_show(self, screen, lines):
+        """Reads the screen until it shows the lines, one below the other, and the console has
+        taken the terminal's keys for itself: typed earlier, a line would be edited and echoed by
+        the terminal, which has no console's Enter."""
+        wanted = shown(b"\n".join(lines)).strip(b"\n")
+        seen = b""
+        while wanted not in shown(seen):
+            ready = select.select([screen], [], [], SILENCE_LIMIT)[0]
+            self.assertTrue(ready, f"the screen shows no {wanted}, only {shown(seen)}")
+            seen += os.read(screen, 65536)
+        deadline = time.monotonic() + SILENCE_LIMIT
+        while termios.tcgetattr(screen)[3] & termios.ICANON:
+            self.assertLess(time.monotonic(), deadline, "the console never took the terminal")
+            time.sleep(0.1)
 
 
 class RandomInput(unittest.TestCase):
