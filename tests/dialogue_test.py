@@ -242,10 +242,13 @@ class StreamFailure(unittest.TestCase):
         socket_peer = dict(stdin=theirs, stdout=theirs)
         broken_pipe = 1 if UNDER_WINE else -signal.SIGPIPE  # Windows has no such signal
         closed_input = dict(stdin=subprocess.DEVNULL, preexec_fn=lambda: os.close(0))
+        ignoring = lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN)
+        unsignalled = dict(stdin=silent, stdout=broken, preexec_fn=ignoring)
         for name, streams, status, output in [
             ("a peer that stops reading", socket_peer, -signal.SIGPIPE, b""),
             ("output to a full device", dict(stdin=silent, stdout=full), 1, b""),
             ("output to a closed pipe", dict(stdin=silent, stdout=broken), broken_pipe, b""),
+            ("output to a closed pipe, SIGPIPE ignored", unsignalled, 1, b""),
             ("input from a folder", dict(stdin=folder), 1, BANNER),
             ("a closed input", closed_input, 1, BANNER),
         ]:
