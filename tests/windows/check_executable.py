@@ -2,12 +2,12 @@
 
     check_executable.py sudoku.exe sudoku.ico VERSION
 
-A stripped 32-bit console program of at most 128 KiB with a sound checksum and no link time,
-which imports only system libraries and has exactly three resources, all in US English: the
-version record, the icon group "A" and its icon, the one of sudoku.ico. It is hardened: loaded
-at a random address, with the relocations that takes, its stack and data never run, aware of
-terminal servers, and with the stack protector linked in. Its version record carries VERSION,
-the project's MAJOR.MINOR.PATCH.
+A stripped 32-bit console program for Windows NT 4.0 and later, of at most 128 KiB with a sound
+checksum and no link time, which imports only system libraries and has exactly three resources,
+all in US English: the version record, the icon group "A" and its icon, the one of sudoku.ico.
+It is hardened: loaded at a random address, with the relocations that takes, its stack and data
+never run, aware of terminal servers, and with the stack protector linked in. Its version record
+carries VERSION, the project's MAJOR.MINOR.PATCH.
 """
 
 import struct
@@ -30,7 +30,7 @@ STRINGS = {
 # Its blocks, with the string table of Czech in code page 1252.
 KEYS = [b"VS_VERSION_INFO", b"StringFileInfo", b"040504E4", b"VarFileInfo"]
 TRANSLATION = {b"Translation": "0x0405 0x04e4"}
-MACHINE = (0x014C, 0x010B, 3)  # i386, PE32, the console subsystem
+MACHINE = (0x014C, 0x010B, 3, 4, 0)  # i386, PE32, the console subsystem of Windows NT 4.0 on
 IMPORTS = [b"advapi32.dll", b"kernel32.dll", b"msvcrt.dll"]
 HARDENING = [
     "IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE",  # loaded at a random address
@@ -61,6 +61,7 @@ def problems(exe_path, ico_path, version):
     fixed_fields = (0xFEEF04BD, 0x10000, *version_words, *version_words, 0, 0, 0, 1, 0, 0, 0)
     pe = pefile.PE(exe_path)
     header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
+    subsystem = optional.Subsystem, optional.MajorSubsystemVersion, optional.MinorSubsystemVersion
     found = dict(resources(pe))
     imports = {dll.dll.lower(): [f.name for f in dll.imports] for dll in pe.DIRECTORY_ENTRY_IMPORT}
     flags = pefile.retrieve_flags(pefile.DLL_CHARACTERISTICS, "IMAGE_DLLCHARACTERISTICS_")
@@ -78,7 +79,7 @@ def problems(exe_path, ico_path, version):
     checks = [
         ("checksum", optional.CheckSum, pe.generate_checksum()),
         ("at most 128 KiB", len(pe.__data__) <= 128 * 1024, True),
-        ("machine", (header.Machine, optional.Magic, optional.Subsystem), MACHINE),
+        ("machine", (header.Machine, optional.Magic, *subsystem), MACHINE),
         ("link time", header.TimeDateStamp, 0),
         ("symbols", (header.PointerToSymbolTable, header.NumberOfSymbols), (0, 0)),
         ("debug sections", [s.Name for s in pe.sections if s.Name.startswith(b".debug")], []),
