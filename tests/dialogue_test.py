@@ -320,8 +320,8 @@ class Console(unittest.TestCase):
         asked = [int(size, 16) for size in re.findall(rb"Call msvcrt\._\w+\(\w+,\w+,(\w+)", calls)]
         self.assertEqual([size for size in asked if size > self.LIMIT], [])
         # What all reads and all writes carried.
-        done = re.findall(rb"Ret  msvcrt\._(\w+)\(\) retval=(\w+)", calls)
-        done = {kind: sum(int(n, 16) for of, n in done if of == kind) for kind, _ in done}
+        returns = re.findall(rb"Ret  msvcrt\._(\w+)\(\) retval=(\w+)", calls)
+        done = {kind: sum(int(n, 16) for of, n in returns if of == kind) for kind, _ in returns}
         self.assertEqual(done, {b"read": len(typed), b"write": len(expected_output(typed))})
 
     def wait_to_show(self, screen, text):
