@@ -15,10 +15,12 @@ set -euo pipefail
 
 dir=$(realpath "$1")
 shift
-unpacked=$(realpath "$(dirname "$0")/../build/vm_kernel")
-kernel=$(find "$unpacked/boot" -name 'vmlinuz-*' 2>/dev/null | sort -V | tail -n 1)
+unpacked=$(realpath -m "$(dirname "$0")/../build/vm_kernel")
+# Where nothing was unpacked, find fails, and the message below says so.
+kernel=$(find "$unpacked/boot" -name 'vmlinuz-*' 2>/dev/null | sort -V | tail -n 1) || true
 if [[ -z $kernel ]]; then
-    echo "no kernel for the emulated machine in $unpacked: bash .ci/run unpacks one there"
+    echo "no kernel for the emulated machine in $unpacked: bash .ci/run unpacks one there," \
+        "or unpack the package that linux-image-amd64 depends on there with dpkg-deb -x" >&2
     exit 1
 fi
 modules=$(find "$unpacked" -type d -path "*/modules/${kernel##*/vmlinuz-}/kernel")
