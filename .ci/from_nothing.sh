@@ -5,7 +5,7 @@
 #
 #   readme  the README's set-up line, its run command (answered with 150206 and 1) and its test
 #           command, word for word as the README gives them, apt's question answered yes;
-#   ci      CI=true bash .ci/run.
+#   ci      bash .ci/run.
 #
 #   [RELEASE=trixie] bash .ci/from_nothing.sh [readme] [ci]      (both where none is named)
 #
@@ -21,7 +21,7 @@ cd "$(dirname "$0")/.."
 mapfile -t readme < <(sed -n '/^## Build, run and test/,/^## /s/^    //p' README.md)
 declare -A commands=(
     [readme]="${readme[0]} && (${readme[1]}) <<<'150206 1' && ${readme[2]}"
-    [ci]="CI=true bash .ci/run"
+    [ci]="bash .ci/run"
 )
 
 release=${RELEASE:-bookworm}
@@ -49,6 +49,8 @@ for check in "${checks[@]}"; do
     git clone -q . "$root/src"
     start=$SECONDS
     status=0
+    # The inner shell expands its own arguments.
+    # shellcheck disable=SC2016
     unshare --mount --propagation private bash -c '
         mount -t proc proc "$0/proc" && mount --rbind /sys "$0/sys" && mount --rbind /dev "$0/dev" &&
             chroot "$0" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
