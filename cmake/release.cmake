@@ -7,6 +7,12 @@
 #   cmake -P cmake/release.cmake
 
 cmake_minimum_required(VERSION 3.25)
+# The linux-x86_64 preset builds for the machine it runs on: elsewhere it would make a second
+# program for that machine, and one Linux package would overwrite the other.
+cmake_host_system_information(RESULT host QUERY OS_PLATFORM)
+if(NOT host STREQUAL "x86_64")
+  message(FATAL_ERROR "A release is made on an x86-64 machine, not on ${host}.")
+endif()
 cmake_path(GET CMAKE_CURRENT_LIST_DIR PARENT_PATH source_dir)
 set(release_dir "${source_dir}/build/release")
 
