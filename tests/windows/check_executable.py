@@ -31,8 +31,8 @@ STRINGS = {
 KEYS = [b"VS_VERSION_INFO", b"StringFileInfo", b"040504E4", b"VarFileInfo"]
 TRANSLATION = {b"Translation": "0x0405 0x04e4"}
 MACHINE = (0x014C, 0x010B, 3, 4, 0)  # i386, PE32, the console subsystem of Windows NT 4.0 on
-# The whole import table: every function exists on Windows NT 4.0, and one that a change of the
-# code or of MinGW-w64 adds goes in only once it is seen to exist there too. The stack protector
+# The whole import table. Each function exists on Windows NT 4.0, and one that a change of the code
+# or of MinGW-w64 brings in goes in only once it is seen to exist there too. The stack protector
 # draws its canary from ADVAPI32's random numbers.
 IMPORTS = {
     b"advapi32.dll": b"CryptAcquireContextA CryptGenRandom CryptReleaseContext",
@@ -45,6 +45,8 @@ IMPORTS = {
     b" _open _read _write abort calloc exit fprintf free fwrite malloc memcpy signal strlen"
     b" strncmp vfprintf",
 }
+# Of those, Debian 12's MinGW-w64 imports these and Debian 13's does not.
+OLDER_IMPORTS = {(b"kernel32.dll", b"GetStartupInfoA"), (b"msvcrt.dll", b"__p__acmdln")}
 HARDENING = [
     "IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE",  # loaded at a random address
     "IMAGE_DLLCHARACTERISTICS_NX_COMPAT",  # its stack and data never run
@@ -74,7 +76,8 @@ def problems(exe_path, ico_path, version):
     header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     subsystem = optional.Subsystem, optional.MajorSubsystemVersion, optional.MinorSubsystemVersion
     found = dict(resources(pe))
-    dlls = {d.dll.lower(): sorted({f.name for f in d.imports}) for d in pe.DIRECTORY_ENTRY_IMPORT}
+    imported = {(dll.dll.lower(), f.name) for dll in pe.DIRECTORY_ENTRY_IMPORT for f in dll.imports}
+    known = {(dll, name) for dll, names in IMPORTS.items() for name in names.split()}
     flags = pefile.retrieve_flags(pefile.DLL_CHARACTERISTICS, "IMAGE_DLLCHARACTERISTICS_")
     hardening = [name for name, bit in flags if optional.DllCharacteristics & bit]
     relocations = getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])
@@ -94,7 +97,7 @@ def problems(exe_path, ico_path, version):
         ("link time", header.TimeDateStamp, 0),
         ("symbols", (header.PointerToSymbolTable, header.NumberOfSymbols), (0, 0)),
         ("debug sections", [s.Name for s in pe.sections if s.Name.startswith(b".debug")], []),
-        ("imports", dlls, {dll: sorted(names.split()) for dll, names in IMPORTS.items()}),
+        ("imports that differ from IMPORTS", sorted((imported ^ known) - OLDER_IMPORTS), []),
         ("hardening", hardening, HARDENING),
         ("relocations", (header.IMAGE_FILE_RELOCS_STRIPPED, len(relocations) > 0), (False, True)),
         ("resources", set(found), {ICON, ICON_GROUP, VERSION}),
