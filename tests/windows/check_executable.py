@@ -110,11 +110,7 @@ def problems(exe_path, ico_path, version):
         ("icon group", found.get(ICON_GROUP), ico[:18] + struct.pack("<H", 1)),
         ("icon", found.get(ICON), ico[at : at + size]),
     ]
-    return [
-        f"{what}: {actual!r}, expected {wanted!r}"
-        for what, actual, wanted in checks
-        if actual != wanted
-    ]
+    return [f"{what}: {got!r}, expected {want!r}" for what, got, want in checks if got != want]
 
 
 if __name__ == "__main__":
