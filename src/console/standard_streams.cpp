@@ -20,8 +20,8 @@ namespace {
 
 #ifdef _WIN32
 // Before Windows 8, a console read or write passes through a heap of 64 KB that the console
-// shares with the program, and a request near that size fails for want of memory. A person
-// types far less at a time, and a console shows far less at once.
+// shares with the program, and a request near that size fails for want of memory. A longer
+// line is read, and a longer answer written, in several calls.
 constexpr std::size_t console_block_size = std::size_t{8} * 1024;
 
 // How much of a block to hand the stream in one call: all of it, unless it is a console.
