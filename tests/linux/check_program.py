@@ -35,8 +35,7 @@ def problems(readelf, objdump, program, *kinds):
 
     def printed(command):
         tool, *options = command.split()
-        done = subprocess.run([tools[tool], *options, "--wide", program], capture_output=True)
-        return done.stdout.decode()
+        return subprocess.check_output([tools[tool], *options, "--wide", program]).decode()
 
     machine = re.search(r"Machine:.*?(\S+)\n", printed("readelf --file-header"))
     kinds = {"any", machine and machine[1], *kinds}
