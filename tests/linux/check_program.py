@@ -1,4 +1,5 @@
-"""Checks the built program file for the hardening that CONTRIBUTING.md describes.
+"""Checks the built program file for the hardening that CONTRIBUTING.md describes, and for the
+oldest kernel that the README gives.
 
     check_program.py READELF OBJDUMP PROGRAM [static]
 
@@ -30,6 +31,9 @@ CHECKS = [
     # On arm64 the signing of a return is a landing pad too: a function that signs none, such as
     # find_puzzle, shows whether the others are there.
     ("landing pads", "AArch64", "objdump -dC", r"<find_puzzle\(.*>:\n\s*\w+:\s+\w+\s+bti\s+c\n"),
+    # The oldest kernel a program runs on is the one the C library's start files were built for.
+    ("Linux 3.2 or newer", "X86-64", "readelf --notes", r"OS: Linux, ABI: 3\.2\.0\n"),
+    ("Linux 3.7 or newer", "AArch64", "readelf --notes", r"OS: Linux, ABI: 3\.7\.0\n"),
 ]
 
 
