@@ -29,7 +29,7 @@ CHECKS = [
     ("landing pads", "X86-64", "objdump --disassemble=main", r"<main>:\n\s*\w+:\s+f3 0f 1e fa\s"),
     ("signed returns", "AArch64", "objdump --disassemble=main", r"<main>:\n(.+\n)*?.*\spaciasp\b"),
     # On arm64 the signing of a return is a landing pad too: a function that signs none, such as
-    # find_puzzle, shows whether the others are there.
+    # find_puzzle, shows whether the program was built with landing pads.
     ("landing pads", "AArch64", "objdump -dC", r"<find_puzzle\(.*>:\n\s*\w+:\s+\w+\s+bti\s+c\n"),
     # The oldest kernel a program runs on is the one the C library's start files were built for.
     ("Linux 3.2 or newer", "X86-64", "readelf --notes", r"OS: Linux, ABI: 3\.2\.0\n"),
