@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tarfile
 import tempfile
+import time
 import unittest
 import zipfile
 from pathlib import Path
@@ -29,12 +30,15 @@ LINUX = {
 }
 PACKAGES = [f"{top}.tar.gz" for top in LINUX] + [f"sudoku-{VERSION}-win32.zip"]
 LISTING = ["bin", "bin/sudoku", "share", "share/man", "share/man/man6", "share/man/man6/sudoku.6"]
+# Every entry's date: the program's own day, 11 February 2006, at midnight UTC.
+DATE = 1139616000
 
 
 class Release(unittest.TestCase):
     def test_zip_holds_the_built_executable_alone(self):
         with zipfile.ZipFile(RELEASE / PACKAGES[-1]) as archive:
-            self.assertEqual(archive.namelist(), ["sudoku.exe"])
+            entries = [(entry.filename, entry.date_time) for entry in archive.infolist()]
+            self.assertEqual(entries, [("sudoku.exe", time.gmtime(DATE)[:6])])
             executable = archive.read("sudoku.exe")
         self.assertEqual(executable, (ROOT / "build/win32/sudoku.exe").read_bytes())
 
@@ -45,9 +49,12 @@ class Release(unittest.TestCase):
                     # The filter Python 3.14 applies by default, named so that 3.12 and 3.13 do
                     # not warn of the change; a Python without filters ignores the attribute.
                     tarball.extraction_filter = getattr(tarfile, "data_filter", None)
-                    names = sorted(tarball.getnames())
+                    entries = sorted((e.name, oct(e.mode), e.mtime) for e in tarball.getmembers())
                     tarball.extractall(unpacked)
-                self.assertEqual(names, [f"{top}/{name}" for name in LISTING])
+                # Whatever the packer's umask, every folder can be entered and read by all.
+                modes = ["0o644" if name.endswith(".6") else "0o755" for name in LISTING]
+                listing = [(f"{top}/{name}", mode, DATE) for name, mode in zip(LISTING, modes)]
+                self.assertEqual(entries, listing)
                 arguments = [word.format(bin=f"{unpacked}/{top}/bin") for word in words]
                 dialogue_test = [sys.executable, ROOT / "tests/dialogue_test.py", *arguments]
                 no_libraries = {k: v for k, v in os.environ.items() if k != "QEMU_LD_PREFIX"}
@@ -65,7 +72,10 @@ class Release(unittest.TestCase):
         with tempfile.TemporaryDirectory() as elsewhere:
             sources = Path(elsewhere, "sudoku")
             shutil.copytree(ROOT, sources, ignore=shutil.ignore_patterns("build", ".git"))
-            subprocess.run(["cmake", "-P", "cmake/release.cmake"], cwd=sources, check=True)
+            # Packed in Tokyo's time, written out to need no time-zone data, by a packer whose
+            # umask keeps new files to himself.
+            packer = dict(cwd=sources, env=dict(os.environ, TZ="JST-9"), umask=0o077)
+            subprocess.run(["cmake", "-P", "cmake/release.cmake"], **packer, check=True)
             for name in [*PACKAGES, "SHA256SUMS"]:
                 with self.subTest(name):
                     again = (sources / "build/release" / name).read_bytes()
