@@ -2,9 +2,9 @@
 # Checks the level of _FORTIFY_SOURCE that the program is compiled with, and that no build warns
 # of it: 3 where nothing set one, a level from CXXFLAGS kept as it is, as a packager's CPPFLAGS
 # folded into them give it, the level of a compiler that sets it itself when it optimises kept
-# too, as Ubuntu's does, and 0 without optimisation. Each case is a Release build of the default
-# preset in build/fortify/NAME, with warnings as errors, whose program must pass the check of its
-# hardening.
+# too, as Ubuntu's does, and 0 without optimisation. Each case is a build of the default preset
+# in build/fortify/NAME, Release but for the unoptimised one, which is Debug, with warnings as
+# errors, whose program must pass the check of its hardening.
 #
 #   bash .ci/check_fortify.sh
 set -euo pipefail
